@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+// The serial control of the device link: a numbered port with fixed line
+// settings (9600 baud, 8 data bits, no parity, 1 stop bit, raw bytes), written
+// to as text and read as bytes, with a notification on the event thread as soon
+// as a received byte waits.
+class MSComm : public QObject {
+    Q_OBJECT
+public:
+    static constexpr qint16 comEvReceive = 2;
+
+    explicit MSComm(QString program_dir, QObject* parent = nullptr);
+
+    qint16 CommPort() const { return port_number; }
+    void setCommPort(qint16 n) { port_number = n; }
+
+    bool PortOpen() const { return port.isOpen(); }
+    // Opens the selected port (true) or closes it (false); returns whether the
+    // requested state was reached.
+    bool setPortOpen(bool open);
+
+    // Hands the characters to the operating system, one byte each, before
+    // returning; returns false when the system refused them.
+    bool Output(const QString& text);
+    // Every byte received and not read yet.
+    QByteArray Input();
+    qint16 CommEvent() const { return event_code; }
+
+signals:
+    void OnComm();
+
+private:
+    void data_arrived();
+
+    QString program_dir;
+    QSerialPort port;
+    qint16 port_number = 1;
+    qint16 event_code = 0;
+};

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "controls.h"
+#include "device/comm.h"
+#include "device/panel_view.h"
+#include "shared/toolkit.h"
+
+#include <QWidget>
+#include <array>
+
+// The main window: every control of the panel, the view states, and the
+// handlers of the operator's actions.
+class Form1 : public QWidget, public PanelView {
+    Q_OBJECT
+public:
+    // program_dir holds the program's files: the port file, the preset file,
+    // the sound and the comN port links.
+    Form1(Toolkit& toolkit, const QString& program_dir);
+
+    // Window creation: offline view, blank preset boxes, the never-used buttons hidden.
+    void Form_Load();
+
+    void View_init(qint16 f) override;
+    void setShape1BackColor(qint16 Index, Colour colour) override;
+    void setShape3BackColor(Colour colour) override;
+    void setShape4BackColor(qint16 Index, Colour colour) override;
+    void setLabel1Caption(qint16 Index, const QString& caption) override;
+
+    COMM& device() { return comm; }
+
+    // Controls, named and indexed as the panel's design has them.
+    CommandButton* Command1;            // camera shutter
+    std::array<CommandButton*, 2> Command2; // 0 "パソコン", 1 "前面VR"
+    std::array<CommandButton*, 2> Command3; // connect, disconnect (hidden)
+    std::array<CommandButton*, 3> Command4; // "電圧", "周波数", "設定保存" (hidden)
+    std::array<CommandButton*, 7> Command5; // preset recall "1".."7"
+    std::array<CommandButton*, 7> Command6; // preset "Save"
+    CommandButton* Command7;            // always on top
+    std::array<CommandButton*, 2> Command8; // frequency up, down
+    std::array<CommandButton*, 2> Command9; // duty up, down
+    std::array<QLabel*, 2> Label1;      // duty and frequency read-outs
+    std::array<QLabel*, 2> Label2;      // group headings
+    std::array<QLabel*, 2> Label3;      // range captions
+    std::array<QLabel*, 2> Label4;      // preset headings
+    std::array<QLabel*, 7> Label5;      // "Hz"
+    std::array<QLabel*, 7> Label6;      // "%"
+    QLabel* Label7;                     // "通信ポート："
+    std::array<Shape*, 2> Shape1;       // control-source lamps
+    std::array<Shape*, 2> Shape2;       // read-out frames
+    Shape* Shape3;                      // shutter lamp
+    std::array<Shape*, 2> Shape4;       // adjustment-mode lamps
+    LineControl* Line1;
+    LineControl* Line2;
+    LineControl* Line3;
+    std::array<TextBox*, 7> Text1;      // preset frequency in hertz
+    std::array<TextBox*, 7> Text2;      // preset duty in percent
+    std::array<SliderControl*, 2> Slider1; // 0 duty, 1 frequency
+    ComboControl* Combo1;               // port selector
+    std::array<QWidget*, 7> Picture1;   // preset rows
+
+private:
+    void build_source_and_mode();
+    void build_value_groups();
+    void build_port_and_shutter();
+    void build_presets();
+
+    Toolkit& toolkit;
+    QString program_dir;
+    COMM comm;
+};
