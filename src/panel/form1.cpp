@@ -89,6 +89,8 @@ void Form1::build_presets() {
     Line3 = new LineControl(6000, 120, 6000, 3960, this);
     Label4[0] = bold_label(QStringLiteral("プリセット登録"), {6120, 50, 1260, 195}, 9.75, this);
     Label4[1] = bold_label(QStringLiteral("　周波数/デューティ"), {6240, 360, 3975, 255}, 9.75, this);
+    // The unit labels are narrow boxes; a smaller face keeps "%" whole in them.
+    const QFont unit_font = gothic(7);
     for (int i = 0; i < 7; ++i) {
         QWidget* row = make_picture(heading_colour, {6120, 600 + 480 * i, 4335, 375}, this);
         Picture1[i] = row;
@@ -96,9 +98,11 @@ void Form1::build_presets() {
         Text1[i] = new TextBox(QStringLiteral("Text1"), {840, 60, 735, 270}, row);
         Text1[i]->setBackColor(text_white);
         Label5[i] = make_label(QStringLiteral("Hz"), {1680, 120, 195, 180}, row);
+        Label5[i]->setFont(unit_font);
         Text2[i] = new TextBox(QStringLiteral("Text2"), {2040, 60, 735, 270}, row);
         Text2[i]->setBackColor(colour_window);
         Label6[i] = make_label(QStringLiteral("%"), {2880, 120, 90, 180}, row);
+        Label6[i]->setFont(unit_font);
         Command6[i] = new CommandButton(QStringLiteral("Save"), {3360, 0, 735, 375}, row);
     }
     Command7 = new CommandButton(QStringLiteral("常に手前に表示"), {8760, 120, 1695, 255}, this);

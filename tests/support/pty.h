@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A real pseudo-terminal for serial tests: the program opens the slave side as
+// its port, the test plays the inverter on the master side.
+class Pty {
+public:
+    Pty();
+    ~Pty();
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    QString slave_path() const { return slave_name; }
+    // Makes the pty reachable as port n: a link "comN" in dir.
+    void link_as_port(const QString& dir, int n) const;
+
+    // Everything the program has written, waiting up to timeout_ms for at
+    // least `expected` bytes; returns early once they are there.
+    QByteArray read(qsizetype expected, int timeout_ms = 2000);
+    // Waits until the line has been quiet for quiet_ms and returns what came.
+    QByteArray read_quiet(int quiet_ms = 100);
+    void write(QByteArrayView bytes);
+
+private:
+    int master = -1;
+    int slave = -1;
+    QString slave_name;
+};

@@ -1,0 +1,166 @@
+// The device link on real pseudo-terminals: commands on the wire, opening and
+// closing, and the inverter's reports cut out of what the line delivers.
+#include "device/comm.h"
+#include "device/port_map.h"
+#include "shared/start.h"
+#include "support/pty.h"
+#include "support/recording_panel.h"
+#include "support/recording_toolkit.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+class DeviceLinkTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void every_command_goes_out_exactly();
+    void nothing_goes_out_while_closed();
+    void command_then_close_still_arrives();
+    void port_numbers_map_to_devices();
+    void open_failure_warns_once_per_call();
+    void opening_an_open_port_does_nothing();
+    void reports_from_the_line_reach_the_panel();
+    void random_chunks_deliver_every_report_in_order();
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<Pty> pty;
+    std::unique_ptr<RecordingPanel> panel;
+    std::unique_ptr<RecordingToolkit> toolkit;
+    std::unique_ptr<COMM> comm;
+};
+
+void DeviceLinkTest::init() {
+    dir = std::make_unique<QTemporaryDir>();
+    pty = std::make_unique<Pty>();
+    pty->link_as_port(dir->path(), 3);
+    panel = std::make_unique<RecordingPanel>();
+    toolkit = std::make_unique<RecordingToolkit>();
+    comm = std::make_unique<COMM>(*panel, *toolkit, dir->path());
+    comm->MSComm1.setCommPort(3);
+}
+
+void DeviceLinkTest::cleanup() {
+    comm.reset();
+    pty.reset();
+    dir.reset();
+}
+
+void DeviceLinkTest::every_command_goes_out_exactly() {
+    comm->COMM1open();
+    QVERIFY(comm->MSComm1.PortOpen());
+    QVERIFY(toolkit->boxes.isEmpty());
+    const QStringList commands = {":C1#", ":C0#", ":O#", ":F#", ":M0#", ":M1#", ":S#", ":D07", ":E45"};
+    QByteArray expected;
+    for (const QString& command : commands) {
+        comm->MODE_Com(command);
+        expected += command.toLatin1();
+    }
+    comm->MODE_Com(QStringLiteral("  :S#  "));
+    expected += ":S#";
+    QCOMPARE(pty->read(expected.size()), expected);
+    QCOMPARE(pty->read_quiet(), QByteArray());
+}
+
+void DeviceLinkTest::nothing_goes_out_while_closed() {
+    comm->MODE_Com(QStringLiteral(":O#"));
+    comm->COMM1open();
+    comm->COMM1close();
+    comm->COMM1close(); // closing a closed port is harmless
+    comm->MODE_Com(QStringLiteral(":F#"));
+    QVERIFY(!comm->MSComm1.PortOpen());
+    QCOMPARE(pty->read_quiet(), QByteArray());
+    QVERIFY(toolkit->boxes.isEmpty());
+}
+
+void DeviceLinkTest::command_then_close_still_arrives() {
+    comm->COMM1open();
+    comm->MODE_Com(QStringLiteral(":F#"));
+    comm->COMM1close();
+    QCOMPARE(pty->read(3), QByteArray(":F#"));
+}
+
+void DeviceLinkTest::port_numbers_map_to_devices() {
+    QCOMPARE(port_device(3, dir->path()), dir->path() + "/com3");
+    QCOMPARE(port_device(1, dir->path()), QStringLiteral("/dev/ttyS0"));
+    QCOMPARE(port_device(15, dir->path()), QStringLiteral("/dev/ttyS14"));
+    // An unplugged adapter's dangling link is still its port, not /dev/ttyS9.
+    QVERIFY(QFile::link(dir->path() + "/gone", dir->path() + "/com10"));
+    QCOMPARE(port_device(10, dir->path()), dir->path() + "/com10");
+}
+
+void DeviceLinkTest::open_failure_warns_once_per_call() {
+    QVERIFY(QFile::link(dir->path() + "/no-such-device", dir->path() + "/com15"));
+    comm->MSComm1.setCommPort(15);
+    comm->COMM1open();
+    QCOMPARE(toolkit->boxes.size(), 1);
+    const RecordingToolkit::Box box = toolkit->boxes.first();
+    QCOMPARE(box.title, QStringLiteral("通信エラー"));
+    QCOMPARE(box.prompt, QStringLiteral("現在COMに使用できるポートがありません。"));
+    QCOMPARE(box.buttons, Toolkit::vbOKCancel + Toolkit::vbExclamation);
+    QVERIFY(!comm->MSComm1.PortOpen());
+    toolkit->answer = Toolkit::vbCancel; // either answer only closes the box
+    comm->COMM1open();
+    QCOMPARE(toolkit->boxes.size(), 2);
+    QVERIFY(!comm->MSComm1.PortOpen());
+    comm->MODE_Com(QStringLiteral(":O#"));
+    QCOMPARE(pty->read_quiet(), QByteArray());
+}
+
+void DeviceLinkTest::opening_an_open_port_does_nothing() {
+    comm->COMM1open();
+    comm->MSComm1.setCommPort(15); // would fail if it were reopened
+    comm->COMM1open();
+    QVERIFY(comm->MSComm1.PortOpen());
+    QVERIFY(toolkit->boxes.isEmpty());
+    comm->MODE_Com(QStringLiteral(":O#"));
+    QCOMPARE(pty->read(3), QByteArray(":O#"));
+}
+
+void DeviceLinkTest::reports_from_the_line_reach_the_panel() {
+    comm->COMM1open();
+    pty->write(":ELC1#");
+    QTRY_COMPARE(panel->log, (QStringList{"Shape1(0)=80ff", "Shape1(1)=80000005", "View_init(2)"}));
+    panel->log.clear();
+    // Two reports in one write, then one split over two writes.
+    pty->write(":EDU25#:EFQ45#");
+    QTRY_COMPARE(panel->log, (QStringList{"Label1(0)=50%", "Label1(1)=450Hz"}));
+    QCOMPARE(start::cur_duty, qint16(25));
+    QCOMPARE(start::cur_freq, qint16(45));
+    panel->log.clear();
+    pty->write(":CAS0");
+    QCoreApplication::processEvents();
+    pty->write("#\r\n");
+    QTRY_COMPARE(panel->log, QStringList{"Shape3=80000004"});
+    QCOMPARE(toolkit->sounds, QStringList{dir->path() + "/se-033.mp3"});
+    panel->log.clear();
+    pty->write(":fqs#:FQS#");
+    QTRY_COMPARE(toolkit->beeps, 1);
+    QVERIFY(panel->log.isEmpty());
+}
+
+void DeviceLinkTest::random_chunks_deliver_every_report_in_order() {
+    comm->COMM1open();
+    QRandomGenerator random(7);
+    QByteArray stream;
+    QStringList expected;
+    for (int i = 0; i < 400; ++i) {
+        const int duty = random.bounded(51);
+        stream += ":EDU" + QByteArray::number(duty).rightJustified(2, '0') + '#';
+        expected << QStringLiteral("Label1(0)=%1%").arg(duty * 2);
+    }
+    for (qsizetype at = 0; at < stream.size();) {
+        const qsizetype n = std::min<qsizetype>(1 + random.bounded(12), stream.size() - at);
+        pty->write(QByteArrayView(stream).sliced(at, n));
+        at += n;
+        if (random.bounded(3) == 0) QCoreApplication::processEvents(); // some chunks alone
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(panel->log.size(), expected.size(), 5000);
+    QCOMPARE(panel->log, expected);
+}
+
+QTEST_GUILESS_MAIN(DeviceLinkTest)
+#include "test_device_link.moc"

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the panel needs (only those missing), then
+# configures and builds the project into build/. Used by the README's commands.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  cmake g++ make pkg-config
+  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
+  gstreamer1.0-plugins-good      # decodes the mp3 sound
+  fonts-ipafont-gothic           # Japanese Gothic face for the captions
+  xvfb xauth openbox xdotool x11-utils imagemagick  # tests and screenshots on a real X server
+  sox libsox-fmt-mp3             # makes the sound file
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)"
