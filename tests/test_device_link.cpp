@@ -53,7 +53,8 @@ void DeviceLinkTest::every_command_goes_out_exactly() {
     comm->COMM1open();
     QVERIFY(comm->MSComm1.PortOpen());
     QVERIFY(toolkit->boxes.isEmpty());
-    const QStringList commands = {":C1#", ":C0#", ":O#", ":F#", ":M0#", ":M1#", ":S#", ":D07", ":E45"};
+    const QStringList commands = {":C1#", ":C0#", ":O#",  ":F#", ":M0#",
+                                  ":M1#", ":S#",  ":D07", ":E45"};
     QByteArray expected;
     for (const QString& command : commands) {
         comm->MODE_Com(command);

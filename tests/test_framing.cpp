@@ -39,14 +39,15 @@ void FramingTest::frames_from_chunks() {
     QFETCH(QList<QByteArray>, frames);
     QByteArray RX_buf;
     QList<QByteArray> got;
-    for (const QByteArray& chunk : chunks) got += take_frames(RX_buf, chunk);
+    for (const QByteArray& chunk : chunks)
+        got += take_frames(RX_buf, chunk);
     QCOMPARE(got, frames);
 }
 
 void FramingTest::stream_cut_anywhere_arrives_whole_and_in_order() {
     QRandomGenerator random(20261206);
-    const QList<QByteArray> kinds = {"CAS0#", "CAS1#", "ELC1#", "ELC0#", "ELM0#", "ELM1#",
-                                     "EDU25#", "EFQ45#", "fqs#", "EDU07#"};
+    const QList<QByteArray> kinds = {"CAS0#", "CAS1#",  "ELC1#",  "ELC0#", "ELM0#",
+                                     "ELM1#", "EDU25#", "EFQ45#", "fqs#",  "EDU07#"};
     QList<QByteArray> sent;
     QByteArray stream;
     for (int i = 0; i < 5000; ++i) {
@@ -69,7 +70,8 @@ void FramingTest::stream_cut_anywhere_arrives_whole_and_in_order() {
 
 void FramingTest::noise_without_hash_is_bounded() {
     QByteArray RX_buf;
-    for (int i = 0; i < 1000; ++i) QVERIFY(take_frames(RX_buf, "noise:noise").isEmpty());
+    for (int i = 0; i < 1000; ++i)
+        QVERIFY(take_frames(RX_buf, "noise:noise").isEmpty());
     QCOMPARE(RX_buf.size(), max_pending_bytes);
     // A report that follows the noise still comes through whole.
     QCOMPARE(take_frames(RX_buf, ":EDU25#"), QList<QByteArray>{"EDU25#"});
@@ -83,10 +85,10 @@ void FramingTest::report_numbers() {
         const char* duty_caption; // tenths * 2
     };
     const Case cases[] = {
-        {"25", 250, 25, "50"}, {"5#", 50, 5, "10"}, {"#", 0, 0, "0"},     {"", 0, 0, "0"},
-        {" 7", 70, 7, "14"},   {"7 ", 70, 7, "14"}, {"-5", -50, -5, "-10"}, {"+3", 30, 3, "6"},
-        {".5", 5, 0, "1"},     {"1.", 10, 1, "2"},  {"-.", 0, 0, "0"},     {"ab", 0, 0, "0"},
-        {"9x", 90, 9, "18"},   {"99", 990, 99, "198"}, {"--", 0, 0, "0"},  {".7", 7, 1, "1.4"},
+        {"25", 250, 25, "50"}, {"5#", 50, 5, "10"},    {"#", 0, 0, "0"},       {"", 0, 0, "0"},
+        {" 7", 70, 7, "14"},   {"7 ", 70, 7, "14"},    {"-5", -50, -5, "-10"}, {"+3", 30, 3, "6"},
+        {".5", 5, 0, "1"},     {"1.", 10, 1, "2"},     {"-.", 0, 0, "0"},      {"ab", 0, 0, "0"},
+        {"9x", 90, 9, "18"},   {"99", 990, 99, "198"}, {"--", 0, 0, "0"},      {".7", 7, 1, "1.4"},
     };
     for (const Case& c : cases) {
         const QString field = QString::fromLatin1(c.field);

@@ -50,14 +50,21 @@ void WindowTest::cleanup() {
 
 QList<QWidget*> WindowTest::view_controlled() const {
     QList<QWidget*> all{form->Command1};
-    for (auto* w : form->Slider1) all << w;
-    for (auto* w : form->Label1) all << w;
-    for (auto* w : form->Command8) all << w;
-    for (auto* w : form->Command9) all << w;
+    for (auto* w : form->Slider1)
+        all << w;
+    for (auto* w : form->Label1)
+        all << w;
+    for (auto* w : form->Command8)
+        all << w;
+    for (auto* w : form->Command9)
+        all << w;
     all << form->Command4[0] << form->Command4[1];
-    for (auto* w : form->Command5) all << w;
-    for (auto* w : form->Command6) all << w;
-    for (auto* w : form->Label4) all << w;
+    for (auto* w : form->Command5)
+        all << w;
+    for (auto* w : form->Command6)
+        all << w;
+    for (auto* w : form->Label4)
+        all << w;
     return all;
 }
 
@@ -86,7 +93,8 @@ void WindowTest::design_values() {
         QCOMPARE(s->pageStep(), 5);
     }
     QCOMPARE(form->Combo1->count(), 15);
-    for (int n = 1; n <= 15; ++n) QCOMPARE(form->Combo1->itemText(n - 1), QStringLiteral("COM%1").arg(n));
+    for (int n = 1; n <= 15; ++n)
+        QCOMPARE(form->Combo1->itemText(n - 1), QStringLiteral("COM%1").arg(n));
     QCOMPARE(form->Combo1->currentText(), QStringLiteral("COM1"));
     for (int i = 0; i < 7; ++i) {
         QCOMPARE(form->Command5[i]->text(), QString::number(i + 1));
@@ -98,12 +106,16 @@ void WindowTest::design_values() {
     QCOMPARE(form->Shape1[0]->BackColor(), rgb(224, 224, 224));
     QCOMPARE(form->Shape3->BackColor(), rgb(192, 192, 192));
     // The Gothic caption face is an installed Japanese one, not a box-drawing fallback.
-    QVERIFY(QFontInfo(form->Label4[0]->font()).family().contains(QStringLiteral("Gothic"), Qt::CaseInsensitive));
+    QVERIFY(QFontInfo(form->Label4[0]->font())
+                .family()
+                .contains(QStringLiteral("Gothic"), Qt::CaseInsensitive));
 }
 
 void WindowTest::form_load_shows_the_offline_view() {
-    for (QWidget* w : view_controlled()) QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
-    for (auto* w : form->Command2) QVERIFY(w->isEnabled());
+    for (QWidget* w : view_controlled())
+        QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+    for (auto* w : form->Command2)
+        QVERIFY(w->isEnabled());
     QVERIFY(form->Combo1->isEnabled());
     QVERIFY(form->Command7->isEnabled());
     for (int i = 0; i < 7; ++i) {
@@ -119,13 +131,15 @@ void WindowTest::form_load_shows_the_offline_view() {
 void WindowTest::view_states_follow_the_table() {
     auto states = [this] {
         QList<bool> s;
-        for (QWidget* w : view_controlled()) s << w->isEnabled();
+        for (QWidget* w : view_controlled())
+            s << w->isEnabled();
         return s;
     };
     form->View_init(1);
     QVERIFY(form->Command1->isEnabled());
     QVERIFY(form->Command4[0]->isEnabled() && form->Command4[1]->isEnabled());
-    QVERIFY(!form->Slider1[0]->isEnabled() && !form->Command5[3]->isEnabled() && !form->Label4[0]->isEnabled());
+    QVERIFY(!form->Slider1[0]->isEnabled() && !form->Command5[3]->isEnabled() &&
+            !form->Label4[0]->isEnabled());
     form->View_init(2);
     QVERIFY(form->Command1->isEnabled());
     QVERIFY(!form->Command4[0]->isEnabled() && !form->Command4[1]->isEnabled());
@@ -137,8 +151,10 @@ void WindowTest::view_states_follow_the_table() {
     form->View_init(100);
     QCOMPARE(states(), pc);
     form->View_init(0);
-    for (bool enabled : states()) QVERIFY(!enabled);
-    for (auto* w : form->Command2) QVERIFY(w->isEnabled());
+    for (bool enabled : states())
+        QVERIFY(!enabled);
+    for (auto* w : form->Command2)
+        QVERIFY(w->isEnabled());
 }
 
 void WindowTest::reports_light_lamps_and_read_outs() {
@@ -267,8 +283,10 @@ void WindowTest::slider_mouse_up_reads_the_settled_position() {
     opt.sliderPosition = opt.sliderValue = slider->value();
     opt.tickPosition = slider->tickPosition();
     opt.tickInterval = slider->tickInterval();
-    const QRect groove = slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, slider);
-    const QPoint right_end = slider->mapTo(form.get(), QPoint(groove.right() - 3, groove.center().y()));
+    const QRect groove =
+        slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, slider);
+    const QPoint right_end =
+        slider->mapTo(form.get(), QPoint(groove.right() - 3, groove.center().y()));
 
     // Right-button click: the slider stays, the release still reads its position.
     QTest::mouseClick(window, Qt::RightButton, {}, right_end);

@@ -10,8 +10,10 @@ namespace {
 QString trim_spaces(const QString& s) {
     qsizetype first = 0;
     qsizetype last = s.size();
-    while (first < last && s[first] == u' ') ++first;
-    while (last > first && s[last - 1] == u' ') --last;
+    while (first < last && s[first] == u' ')
+        ++first;
+    while (last > first && s[last - 1] == u' ')
+        --last;
     return s.mid(first, last - first);
 }
 
@@ -53,7 +55,8 @@ void COMM::MSComm1_OnComm() {
     // The framing never runs the event loop, so no notification can re-enter
     // RX_buf while it is being cut.
     const QList<QByteArray> frames = take_frames(RX_buf, MSComm1.Input());
-    for (const QByteArray& frame : frames) RX_data(QString::fromLatin1(frame));
+    for (const QByteArray& frame : frames)
+        RX_data(QString::fromLatin1(frame));
 }
 
 void COMM::RX_data(const QString& dat) {

@@ -7,7 +7,8 @@ QList<QByteArray> take_frames(QByteArray& RX_buf, QByteArrayView chunk) {
     for (qsizetype end = RX_buf.indexOf('#'); end >= 0; end = RX_buf.indexOf('#', start)) {
         const QByteArrayView lead(RX_buf.constData() + start, end - start);
         const qsizetype colon = lead.lastIndexOf(':');
-        const QByteArrayView body = colon >= 0 ? lead.sliced(colon + 1) : lead.sliced(lead.isEmpty() ? 0 : 1);
+        const QByteArrayView body =
+            colon >= 0 ? lead.sliced(colon + 1) : lead.sliced(lead.isEmpty() ? 0 : 1);
         frames.append(body.toByteArray() + '#');
         start = end + 1;
     }

@@ -3,7 +3,9 @@
 #include <cstdlib>
 
 namespace {
-bool is_blank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n'; }
+bool is_blank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
 } // namespace
 
 int field_tenths(QStringView field) {

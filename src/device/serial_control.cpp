@@ -21,11 +21,10 @@ bool MSComm::setPortOpen(bool open) {
     if (port.isOpen()) return true;
     port.setPortName(port_device(port_number, program_dir));
     if (!port.open(QIODevice::ReadWrite)) return false;
-    const bool settings = port.setBaudRate(QSerialPort::Baud9600) &&
-                          port.setDataBits(QSerialPort::Data8) &&
-                          port.setParity(QSerialPort::NoParity) &&
-                          port.setStopBits(QSerialPort::OneStop) &&
-                          port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool settings =
+        port.setBaudRate(QSerialPort::Baud9600) && port.setDataBits(QSerialPort::Data8) &&
+        port.setParity(QSerialPort::NoParity) && port.setStopBits(QSerialPort::OneStop) &&
+        port.setFlowControl(QSerialPort::NoFlowControl);
     if (!settings) port.close();
     return port.isOpen();
 }
@@ -43,7 +42,9 @@ bool MSComm::Output(const QString& text) {
     return port.bytesToWrite() == 0;
 }
 
-QByteArray MSComm::Input() { return port.readAll(); }
+QByteArray MSComm::Input() {
+    return port.readAll();
+}
 
 void MSComm::data_arrived() {
     event_code = comEvReceive;

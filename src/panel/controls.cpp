@@ -13,9 +13,12 @@ QRect to_pixels(const Twips& place) {
 QColor to_qcolor(Colour colour, const QPalette& palette) {
     if (is_scheme_colour(colour)) {
         switch (colour & 0xFF) {
-        case 4: return palette.color(QPalette::Active, QPalette::Window); // menu background
-        case 5: return palette.color(QPalette::Active, QPalette::Base);   // window background
-        default: return palette.color(QPalette::Active, QPalette::Button);
+        case 4:
+            return palette.color(QPalette::Active, QPalette::Window); // menu background
+        case 5:
+            return palette.color(QPalette::Active, QPalette::Base); // window background
+        default:
+            return palette.color(QPalette::Active, QPalette::Button);
         }
     }
     return {int(colour & 0xFF), int(colour >> 8 & 0xFF), int(colour >> 16 & 0xFF)};
@@ -43,8 +46,10 @@ void CommandButton::mousePressEvent(QMouseEvent* event) {
     emit MouseDown(event->button());
     // Qt's button handles the left button only; the others are accepted here so
     // that the button keeps the mouse until they are released.
-    if (event->button() == Qt::LeftButton) QPushButton::mousePressEvent(event);
-    else event->accept();
+    if (event->button() == Qt::LeftButton)
+        QPushButton::mousePressEvent(event);
+    else
+        event->accept();
 }
 
 void CommandButton::mouseReleaseEvent(QMouseEvent* event) {
@@ -52,8 +57,10 @@ void CommandButton::mouseReleaseEvent(QMouseEvent* event) {
         held &= ~event->button();
         emit MouseUp(event->button());
     }
-    if (event->button() == Qt::LeftButton) QPushButton::mouseReleaseEvent(event);
-    else event->accept();
+    if (event->button() == Qt::LeftButton)
+        QPushButton::mouseReleaseEvent(event);
+    else
+        event->accept();
 }
 
 SliderControl::SliderControl(int min, int max, int value, const Twips& place, QWidget* parent)
@@ -98,8 +105,10 @@ void Shape::paintEvent(QPaintEvent*) {
     painter.setPen(palette().color(QPalette::WindowText));
     painter.setBrush(shownColor());
     const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    if (kind == Kind::Circle) painter.drawEllipse(area);
-    else painter.drawRect(area);
+    if (kind == Kind::Circle)
+        painter.drawEllipse(area);
+    else
+        painter.drawRect(area);
 }
 
 LineControl::LineControl(int x1, int y1, int x2, int y2, QWidget* parent) : QWidget(parent) {
@@ -154,11 +163,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        const bool confirm =
-            event->type() == QEvent::FocusOut ||
-            (event->type() == QEvent::KeyPress &&
-             (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
-              static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
+        const bool confirm = event->type() == QEvent::FocusOut ||
+                             (event->type() == QEvent::KeyPress &&
+                              (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
         if (!confirm) return false;
         typing = true;
         watched->event(event);

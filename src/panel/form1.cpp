@@ -62,7 +62,8 @@ void Form1::build_value_groups() {
     Command8[1] = new CommandButton(QStringLiteral("▼"), {1200, 1800, 375, 255}, this);
     Slider1[1] = new SliderControl(10, 70, 45, {1680, 1440, 3135, 630}, this);
     Shape2[1] = new Shape(Shape::Kind::Rectangle, heading_colour, {4920, 1440, 975, 495}, this);
-    Label1[1] = bold_label(QStringLiteral("450Hz"), {5040, 1560, 735, 255}, 12, this, Qt::AlignCenter);
+    Label1[1] =
+        bold_label(QStringLiteral("450Hz"), {5040, 1560, 735, 255}, 12, this, Qt::AlignCenter);
 
     Label2[0] = heading(QStringLiteral("デューティ（電圧）"), {1440, 2160, 1935, 255}, this);
     Label3[1] = bold_label(QStringLiteral("0% - 100%"), {3600, 2160, 1935, 255}, 9, this);
@@ -77,7 +78,8 @@ void Form1::build_port_and_shutter() {
     Line1 = new LineControl(120, 3240, 5880, 3240, this);
     Label7 = make_label(QStringLiteral("通信ポート："), {120, 3480, 975, 255}, this);
     QStringList ports;
-    for (int n = 1; n <= 15; ++n) ports << QStringLiteral("COM%1").arg(n);
+    for (int n = 1; n <= 15; ++n)
+        ports << QStringLiteral("COM%1").arg(n);
     Combo1 = new ComboControl(ports, QStringLiteral("COM1"), {120, 3720, 1095, 300}, this);
     Command3[0] = new CommandButton(QStringLiteral("通信開始"), {1320, 3360, 1095, 255}, this);
     Command3[1] = new CommandButton(QStringLiteral("通信切断"), {1320, 3720, 1095, 255}, this);
@@ -88,7 +90,8 @@ void Form1::build_port_and_shutter() {
 void Form1::build_presets() {
     Line3 = new LineControl(6000, 120, 6000, 3960, this);
     Label4[0] = bold_label(QStringLiteral("プリセット登録"), {6120, 50, 1260, 195}, 9.75, this);
-    Label4[1] = bold_label(QStringLiteral("　周波数/デューティ"), {6240, 360, 3975, 255}, 9.75, this);
+    Label4[1] =
+        bold_label(QStringLiteral("　周波数/デューティ"), {6240, 360, 3975, 255}, 9.75, this);
     // The unit labels are narrow boxes; a smaller face keeps "%" whole in them.
     const QFont unit_font = gothic(7);
     for (int i = 0; i < 7; ++i) {
@@ -124,23 +127,36 @@ void Form1::View_init(qint16 f) {
     const bool pc = f == 2;
     const bool front_panel = f == 1;
     Command1->setEnabled(f != 0);
-    for (auto* slider : Slider1) slider->setEnabled(pc);
-    for (auto* readout : Label1) readout->setEnabled(pc);
-    for (auto* step : Command8) step->setEnabled(pc);
-    for (auto* step : Command9) step->setEnabled(pc);
+    for (auto* slider : Slider1)
+        slider->setEnabled(pc);
+    for (auto* readout : Label1)
+        readout->setEnabled(pc);
+    for (auto* step : Command8)
+        step->setEnabled(pc);
+    for (auto* step : Command9)
+        step->setEnabled(pc);
     Command4[0]->setEnabled(front_panel);
     Command4[1]->setEnabled(front_panel);
     for (int i = 0; i < 7; ++i) {
         Command5[i]->setEnabled(pc);
         Command6[i]->setEnabled(pc);
     }
-    for (auto* heading : Label4) heading->setEnabled(pc);
+    for (auto* heading : Label4)
+        heading->setEnabled(pc);
 }
 
-void Form1::setShape1BackColor(qint16 Index, Colour colour) { Shape1.at(Index)->setBackColor(colour); }
+void Form1::setShape1BackColor(qint16 Index, Colour colour) {
+    Shape1.at(Index)->setBackColor(colour);
+}
 
-void Form1::setShape3BackColor(Colour colour) { Shape3->setBackColor(colour); }
+void Form1::setShape3BackColor(Colour colour) {
+    Shape3->setBackColor(colour);
+}
 
-void Form1::setShape4BackColor(qint16 Index, Colour colour) { Shape4.at(Index)->setBackColor(colour); }
+void Form1::setShape4BackColor(qint16 Index, Colour colour) {
+    Shape4.at(Index)->setBackColor(colour);
+}
 
-void Form1::setLabel1Caption(qint16 Index, const QString& caption) { Label1.at(Index)->setText(caption); }
+void Form1::setLabel1Caption(qint16 Index, const QString& caption) {
+    Label1.at(Index)->setText(caption);
+}

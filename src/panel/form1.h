@@ -29,34 +29,34 @@ public:
     COMM& device() { return comm; }
 
     // Controls, named and indexed as the panel's design has them.
-    CommandButton* Command1;            // camera shutter
+    CommandButton* Command1;                // camera shutter
     std::array<CommandButton*, 2> Command2; // 0 "パソコン", 1 "前面VR"
     std::array<CommandButton*, 2> Command3; // connect, disconnect (hidden)
     std::array<CommandButton*, 3> Command4; // "電圧", "周波数", "設定保存" (hidden)
     std::array<CommandButton*, 7> Command5; // preset recall "1".."7"
     std::array<CommandButton*, 7> Command6; // preset "Save"
-    CommandButton* Command7;            // always on top
+    CommandButton* Command7;                // always on top
     std::array<CommandButton*, 2> Command8; // frequency up, down
     std::array<CommandButton*, 2> Command9; // duty up, down
-    std::array<QLabel*, 2> Label1;      // duty and frequency read-outs
-    std::array<QLabel*, 2> Label2;      // group headings
-    std::array<QLabel*, 2> Label3;      // range captions
-    std::array<QLabel*, 2> Label4;      // preset headings
-    std::array<QLabel*, 7> Label5;      // "Hz"
-    std::array<QLabel*, 7> Label6;      // "%"
-    QLabel* Label7;                     // "通信ポート："
-    std::array<Shape*, 2> Shape1;       // control-source lamps
-    std::array<Shape*, 2> Shape2;       // read-out frames
-    Shape* Shape3;                      // shutter lamp
-    std::array<Shape*, 2> Shape4;       // adjustment-mode lamps
+    std::array<QLabel*, 2> Label1;          // duty and frequency read-outs
+    std::array<QLabel*, 2> Label2;          // group headings
+    std::array<QLabel*, 2> Label3;          // range captions
+    std::array<QLabel*, 2> Label4;          // preset headings
+    std::array<QLabel*, 7> Label5;          // "Hz"
+    std::array<QLabel*, 7> Label6;          // "%"
+    QLabel* Label7;                         // "通信ポート："
+    std::array<Shape*, 2> Shape1;           // control-source lamps
+    std::array<Shape*, 2> Shape2;           // read-out frames
+    Shape* Shape3;                          // shutter lamp
+    std::array<Shape*, 2> Shape4;           // adjustment-mode lamps
     LineControl* Line1;
     LineControl* Line2;
     LineControl* Line3;
-    std::array<TextBox*, 7> Text1;      // preset frequency in hertz
-    std::array<TextBox*, 7> Text2;      // preset duty in percent
+    std::array<TextBox*, 7> Text1;         // preset frequency in hertz
+    std::array<TextBox*, 7> Text2;         // preset duty in percent
     std::array<SliderControl*, 2> Slider1; // 0 duty, 1 frequency
-    ComboControl* Combo1;               // port selector
-    std::array<QWidget*, 7> Picture1;   // preset rows
+    ComboControl* Combo1;                  // port selector
+    std::array<QWidget*, 7> Picture1;      // preset rows
 
 private:
     void build_source_and_mode();

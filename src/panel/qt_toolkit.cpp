@@ -19,9 +19,13 @@ int QtToolkit::MsgBox(const QString& prompt, int buttons, const QString& title) 
     return box.exec() == QMessageBox::Cancel ? vbCancel : vbOK;
 }
 
-void QtToolkit::Beep() { QApplication::beep(); }
+void QtToolkit::Beep() {
+    QApplication::beep();
+}
 
-void QtToolkit::DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtToolkit::DoEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void QtToolkit::PlaySound(const QString& path) {
     if (!player) {

@@ -1,3 +1,5 @@
 #include "code_text.h"
 
-QString two_digit_code_text(int code) { return (QStringLiteral("0") + QString::number(code)).right(2); }
+QString two_digit_code_text(int code) {
+    return (QStringLiteral("0") + QString::number(code)).right(2);
+}

@@ -17,4 +17,6 @@ constexpr Colour colour_yellow = 0x0000FFFF;
 constexpr Colour colour_menu = 0x80000004;   // scheme colour 4: menu background
 constexpr Colour colour_window = 0x80000005; // scheme colour 5: window background
 
-constexpr bool is_scheme_colour(Colour c) { return (c & 0x80000000u) != 0; }
+constexpr bool is_scheme_colour(Colour c) {
+    return (c & 0x80000000u) != 0;
+}

@@ -14,7 +14,8 @@ Pty::Pty() {
     char name[256] = {};
     termios raw{};
     cfmakeraw(&raw);
-    if (openpty(&master, &slave, name, &raw, nullptr) != 0) throw std::runtime_error("openpty failed");
+    if (openpty(&master, &slave, name, &raw, nullptr) != 0)
+        throw std::runtime_error("openpty failed");
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     slave_name = QString::fromLocal8Bit(name);
 }
@@ -39,8 +40,10 @@ QByteArray Pty::read(qsizetype expected, int timeout_ms) {
         if (ready <= 0) break;
         char buf[512];
         const ssize_t n = ::read(master, buf, sizeof buf);
-        if (n > 0) got.append(buf, n);
-        else if (n < 0 && errno != EAGAIN && errno != EINTR) break;
+        if (n > 0)
+            got.append(buf, n);
+        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+            break;
     }
     return got;
 }
@@ -58,8 +61,10 @@ void Pty::write(QByteArrayView bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(master, bytes.data() + done, size_t(bytes.size() - done));
-        if (n > 0) done += n;
-        else if (n < 0 && errno != EAGAIN && errno != EINTR) throw std::runtime_error("pty write failed");
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+            throw std::runtime_error("pty write failed");
         else {
             pollfd p{master, POLLOUT, 0};
             ::poll(&p, 1, 100);
