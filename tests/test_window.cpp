@@ -248,12 +248,18 @@ void WindowTest::button_mouse_events_for_any_button_and_off_the_button() {
     QTest::mouseClick(window, Qt::LeftButton, {}, on);
     QCOMPARE(order, (QStringList{"down", "up", "click"}));
 
+    // A double click is two presses and releases, each raised once.
+    QTest::mouseDClick(window, Qt::LeftButton, {}, on);
+    QCOMPARE(down.size(), 5);
+    QCOMPARE(up.size(), 5);
+    QCOMPARE(click.size(), 3);
+
     // A disabled button ignores the mouse.
     form->View_init(0);
     QTest::mouseClick(window, Qt::RightButton, {}, on);
     QTest::mouseClick(window, Qt::LeftButton, {}, on);
-    QCOMPARE(down.size(), 3);
-    QCOMPARE(click.size(), 1);
+    QCOMPARE(down.size(), 5);
+    QCOMPARE(click.size(), 3);
 }
 
 void WindowTest::keyboard_activation_clicks_only() {

@@ -40,6 +40,32 @@ Form1::Form1(Toolkit& toolkit_, const QString& program_dir_)
     build_value_groups();
     build_port_and_shutter();
     build_presets();
+    connect_handlers();
+}
+
+namespace {
+
+// Connects every control of an array to one handler that takes the control's index.
+template <typename Control, std::size_t N, typename Signal>
+void connect_array(const std::array<Control*, N>& controls, Signal signal, Form1* form,
+                   void (Form1::*handler)(qint16)) {
+    for (std::size_t i = 0; i < N; ++i) {
+        const auto Index = static_cast<qint16>(i);
+        QObject::connect(controls[i], signal, form,
+                         [form, handler, Index] { (form->*handler)(Index); });
+    }
+}
+
+} // namespace
+
+void Form1::connect_handlers() {
+    connect_array(Slider1, &SliderControl::MouseUp, this, &Form1::Slider1_MouseUp);
+    connect_array(Command8, &CommandButton::Click, this, &Form1::Command8_Click);
+    connect_array(Command9, &CommandButton::Click, this, &Form1::Command9_Click);
+    connect_array(Command4, &CommandButton::Click, this, &Form1::Command4_Click);
+    connect_array(Command2, &CommandButton::MouseDown, this, &Form1::Command2_MouseDown);
+    connect_array(Command3, &CommandButton::Click, this, &Form1::Command3_Click);
+    connect(Combo1, &ComboControl::Click, this, &Form1::Combo1_Click);
 }
 
 void Form1::build_source_and_mode() {
@@ -109,17 +135,6 @@ void Form1::build_presets() {
         Command6[i] = new CommandButton(QStringLiteral("Save"), {3360, 0, 735, 375}, row);
     }
     Command7 = new CommandButton(QStringLiteral("常に手前に表示"), {8760, 120, 1695, 255}, this);
-}
-
-void Form1::Form_Load() {
-    View_init(0);
-    for (int i = 0; i < 7; ++i) {
-        Text1[i]->setText(QStringLiteral(" "));
-        Text2[i]->setText(QStringLiteral(" "));
-    }
-    Command4[2]->setVisible(false);
-    Command3[0]->setVisible(false);
-    Command3[1]->setVisible(false);
 }
 
 void Form1::View_init(qint16 f) {

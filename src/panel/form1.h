@@ -17,8 +17,31 @@ public:
     // the sound and the comN port links.
     Form1(Toolkit& toolkit, const QString& program_dir);
 
+    // Lifecycle (form1_lifecycle.cpp).
     // Window creation: offline view, blank preset boxes, the never-used buttons hidden.
     void Form_Load();
+    // The window became active within the program: once, right after it is
+    // first shown. Reads the stored settings.
+    void Form_Activate();
+    // The operator closed the window: control back to the front panel, port
+    // closed, program ended.
+    void Form_Unload();
+    // A pause of Dummy milliseconds that keeps the window and the line served.
+    void Wait(float Dummy);
+
+    // Port choice (form1_port.cpp).
+    void load_comm();
+    void Save_comm(const QString& comm_ch);
+    void Combo1_Click();
+    // 0 connect, 1 disconnect.
+    void Command3_Click(qint16 Index);
+
+    // Duty and frequency adjustment (form1_adjust.cpp).
+    void Slider1_MouseUp(qint16 Index);
+    void Command8_Click(qint16 Index);
+    void Command9_Click(qint16 Index);
+    void Command4_Click(qint16 Index);
+    void Command2_MouseDown(qint16 Index);
 
     void View_init(qint16 f) override;
     void setShape1BackColor(qint16 Index, Colour colour) override;
@@ -58,7 +81,16 @@ public:
     ComboControl* Combo1;                  // port selector
     std::array<QWidget*, 7> Picture1;      // preset rows
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    void connect_handlers();
+    // Sends the code one step above (Index 0) or below (Index 1) the slider's position.
+    void step(SliderControl* slider, const char* prefix, qint16 Index);
+    QString port_file() const;
+
     void build_source_and_mode();
     void build_value_groups();
     void build_port_and_shutter();
@@ -67,4 +99,5 @@ private:
     Toolkit& toolkit;
     QString program_dir;
     COMM comm;
+    bool shown_once = false;
 };

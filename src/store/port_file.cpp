@@ -1,0 +1,60 @@
+#include "port_file.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+QByteArrayView trim_spaces(QByteArrayView s) {
+    while (!s.isEmpty() && s.front() == ' ')
+        s = s.sliced(1);
+    while (!s.isEmpty() && s.back() == ' ')
+        s.chop(1);
+    return s;
+}
+
+QByteArrayView first_item(QByteArrayView content) {
+    qsizetype at = 0;
+    while (at < content.size() && content[at] == ' ')
+        ++at;
+    content = content.sliced(at);
+    if (content.startsWith('"')) {
+        const QByteArrayView quoted = content.sliced(1);
+        const qsizetype close = quoted.indexOf('"');
+        return close < 0 ? quoted : quoted.first(close);
+    }
+    qsizetype end = 0;
+    while (end < content.size() && content[end] != ',' && content[end] != '\r' &&
+           content[end] != '\n')
+        ++end;
+    return content.first(end);
+}
+
+} // namespace
+
+std::optional<qint16> port_in_file_content(QByteArrayView content) {
+    if (content.isEmpty()) return std::nullopt;
+    const QByteArrayView item = trim_spaces(first_item(content));
+    for (qint16 n = 1; n <= 15; ++n) {
+        if (item == QByteArray::number(n)) return n;
+    }
+    return std::nullopt;
+}
+
+QByteArray port_file_content(const QString& comm_ch) {
+    return comm_ch.toLatin1() + "\r\n";
+}
+
+std::optional<qint16> read_port_file(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return port_in_file_content(file.readAll());
+}
+
+bool write_port_file(const QString& path, const QString& comm_ch) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    const QByteArray bytes = port_file_content(comm_ch);
+    if (file.write(bytes) != bytes.size()) return false; // discarded: the old file stays
+    return file.commit();
+}

@@ -1,0 +1,140 @@
+// Start-up, activation, the pause and shut-down. Shut-down ends the program,
+// so it runs in a child process started from this test program.
+#include "support/panel_fixture.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// The child's services: ending the program tells the parent whether the port
+// was still open at that moment, then ends the process at once.
+class ChildToolkit : public RecordingToolkit {
+public:
+    const MSComm* port = nullptr;
+    [[noreturn]] void End() override {
+        std::printf("end port_open=%d\n", port && port->PortOpen() ? 1 : 0);
+        std::fflush(stdout);
+        std::_Exit(7);
+    }
+};
+
+// Child: starts a panel in `dir`, optionally takes control, then closes the window.
+int child_main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const QString dir = QString::fromLocal8Bit(argv[2]);
+    const QString scenario = QString::fromLocal8Bit(argv[3]);
+    ChildToolkit toolkit;
+    Form1 form(toolkit, dir);
+    toolkit.port = &form.device().MSComm1;
+    form.Form_Load();
+    form.show();
+    QCoreApplication::sendPostedEvents(&form, QEvent::MetaCall);
+    if (scenario == u"connected") form.Command2_MouseDown(0);
+    form.close();
+    return 3; // reached only if closing did not end the program
+}
+
+} // namespace
+
+class LifecycleTest : public QObject {
+    Q_OBJECT
+private slots:
+    void activation_reads_once();
+    void wait_lasts_its_pause_and_serves_the_line();
+    void wait_zero_still_handles_events();
+    void closing_with_the_port_open_hands_back_control();
+    void closing_with_the_port_closed_sends_nothing();
+
+private:
+    QByteArray close_in_child(PanelFixture& panel, const char* scenario, int& exit_code);
+};
+
+void LifecycleTest::activation_reads_once() {
+    PanelFixture panel;
+    panel.write_file("com_no.txt", "3\r\n");
+    panel.start();
+    QCOMPARE(panel.form->Combo1->currentText(), QStringLiteral("COM3"));
+    panel.write_file("com_no.txt", "5\r\n");
+    // The operator switches to another window and back, and a box of ours closes.
+    QWidget other;
+    other.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&other));
+    QApplication::setActiveWindow(&other);
+    QTRY_VERIFY(!panel.form->isActiveWindow());
+    QApplication::setActiveWindow(panel.form.get());
+    QTRY_VERIFY(panel.form->isActiveWindow());
+    QCoreApplication::sendPostedEvents(panel.form.get(), QEvent::MetaCall);
+    QCOMPARE(panel.form->Combo1->currentText(), QStringLiteral("COM3"));
+    QCOMPARE(panel.form->device().MSComm1.CommPort(), 3);
+}
+
+void LifecycleTest::wait_lasts_its_pause_and_serves_the_line() {
+    PanelFixture panel;
+    panel.write_file("com_no.txt", "3\r\n");
+    panel.start();
+    panel.form->Command3_Click(0);
+    QVERIFY(panel.form->device().MSComm1.PortOpen());
+    QTimer::singleShot(0, [&] { panel.pty.write(":EDU25#"); });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    panel.form->Wait(500);
+    const qint64 took = elapsed.elapsed();
+    QVERIFY2(took >= 500, qPrintable(QString::number(took)));
+    QVERIFY2(took < 1500, qPrintable(QString::number(took)));
+    // Applied inside the pause: nothing has run the event loop since it ended.
+    QCOMPARE(panel.form->Label1[0]->text(), QStringLiteral("50%"));
+}
+
+void LifecycleTest::wait_zero_still_handles_events() {
+    PanelFixture panel;
+    panel.start();
+    bool ran = false;
+    QTimer::singleShot(0, [&] { ran = true; });
+    panel.form->Wait(0);
+    QVERIFY(ran);
+}
+
+QByteArray LifecycleTest::close_in_child(PanelFixture& panel, const char* scenario,
+                                         int& exit_code) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--child"), panel.dir.path(), QString::fromLatin1(scenario)});
+    if (!child.waitForFinished(30000)) return "<child did not end>";
+    exit_code = child.exitCode();
+    return child.readAllStandardOutput();
+}
+
+void LifecycleTest::closing_with_the_port_open_hands_back_control() {
+    PanelFixture panel;
+    panel.write_file("com_no.txt", "3\r\n");
+    int exit_code = -1;
+    const QByteArray said = close_in_child(panel, "connected", exit_code);
+    QCOMPARE(said, QByteArray("end port_open=0\n"));
+    QCOMPARE(exit_code, 7);
+    QCOMPARE(panel.pty.read(6), QByteArray(":O#:F#"));
+    QCOMPARE(panel.pty.read_quiet(), QByteArray());
+}
+
+void LifecycleTest::closing_with_the_port_closed_sends_nothing() {
+    PanelFixture panel;
+    panel.write_file("com_no.txt", "3\r\n");
+    int exit_code = -1;
+    const QByteArray said = close_in_child(panel, "offline", exit_code);
+    QCOMPARE(said, QByteArray("end port_open=0\n"));
+    QCOMPARE(exit_code, 7);
+    QCOMPARE(panel.pty.read_quiet(), QByteArray());
+}
+
+int main(int argc, char* argv[]) {
+    if (argc >= 4 && qstrcmp(argv[1], "--child") == 0) return child_main(argc, argv);
+    QApplication app(argc, argv);
+    LifecycleTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_lifecycle.moc"
