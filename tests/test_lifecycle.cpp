@@ -33,7 +33,13 @@ int child_main(int argc, char* argv[]) {
     form.Form_Load();
     form.show();
     QCoreApplication::sendPostedEvents(&form, QEvent::MetaCall);
-    if (scenario == u"connected") form.Command2_MouseDown(0);
+    if (scenario != u"offline") form.Command2_MouseDown(0);
+    if (scenario == u"recall") {
+        // The operator closes the window during the recall's pause.
+        QTimer::singleShot(100, &form, &QWidget::close);
+        form.load_Data(1);
+        return 4; // the recall must not resume
+    }
     form.close();
     return 3; // reached only if closing did not end the program
 }
@@ -48,6 +54,7 @@ private slots:
     void wait_zero_still_handles_events();
     void closing_with_the_port_open_hands_back_control();
     void closing_with_the_port_closed_sends_nothing();
+    void closing_during_a_recall_ends_it_there();
 
 private:
     QByteArray close_in_child(PanelFixture& panel, const char* scenario, int& exit_code);
@@ -127,6 +134,18 @@ void LifecycleTest::closing_with_the_port_closed_sends_nothing() {
     const QByteArray said = close_in_child(panel, "offline", exit_code);
     QCOMPARE(said, QByteArray("end port_open=0\n"));
     QCOMPARE(exit_code, 7);
+    QCOMPARE(panel.pty.read_quiet(), QByteArray());
+}
+
+void LifecycleTest::closing_during_a_recall_ends_it_there() {
+    PanelFixture panel;
+    panel.write_file("com_no.txt", "3\r\n");
+    panel.write_file("el_dat.txt", "25 45 5 60 0 0 0 0 0 0 0 0 0 0");
+    int exit_code = -1;
+    const QByteArray said = close_in_child(panel, "recall", exit_code);
+    QCOMPARE(said, QByteArray("end port_open=0\n"));
+    QCOMPARE(exit_code, 7);
+    QCOMPARE(panel.pty.read(10), QByteArray(":O#:D05:F#"));
     QCOMPARE(panel.pty.read_quiet(), QByteArray());
 }
 

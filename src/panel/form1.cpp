@@ -66,6 +66,11 @@ void Form1::connect_handlers() {
     connect_array(Command2, &CommandButton::MouseDown, this, &Form1::Command2_MouseDown);
     connect_array(Command3, &CommandButton::Click, this, &Form1::Command3_Click);
     connect(Combo1, &ComboControl::Click, this, &Form1::Combo1_Click);
+    connect_array(Command5, &CommandButton::Click, this, &Form1::Command5_Click);
+    connect_array(Command6, &CommandButton::Click, this, &Form1::Command6_Click);
+    connect(Command1, &CommandButton::MouseDown, this, &Form1::Command1_MouseDown);
+    connect(Command1, &CommandButton::MouseUp, this, &Form1::Command1_MouseUp);
+    connect(Command7, &CommandButton::Click, this, &Form1::Command7_Click);
 }
 
 void Form1::build_source_and_mode() {

@@ -43,6 +43,18 @@ public:
     void Command4_Click(qint16 Index);
     void Command2_MouseDown(qint16 Index);
 
+    // Presets (form1_presets.cpp).
+    void Load_Init();
+    void load_Data(qint16 no);
+    void Save_Data(qint16 no);
+    void Command5_Click(qint16 Index);
+    void Command6_Click(qint16 Index);
+
+    // Shutter and window option (form1_options.cpp).
+    void Command1_MouseDown();
+    void Command1_MouseUp();
+    void Command7_Click();
+
     void View_init(qint16 f) override;
     void setShape1BackColor(qint16 Index, Colour colour) override;
     void setShape3BackColor(Colour colour) override;
@@ -90,6 +102,13 @@ private:
     // Sends the code one step above (Index 0) or below (Index 1) the slider's position.
     void step(SliderControl* slider, const char* prefix, qint16 Index);
     QString port_file() const;
+    QString preset_file() const;
+    enum class TableRead { NoFile, Partial, Whole };
+    // Reads the preset file into the table, as far as it can be read.
+    TableRead read_table();
+    // Shows every row's duty and frequency; false when a product does not fit 16 bits.
+    bool show_table();
+    void mark_row(qint16 m);
 
     void build_source_and_mode();
     void build_value_groups();
@@ -100,4 +119,10 @@ private:
     QString program_dir;
     COMM comm;
     bool shown_once = false;
+
+    // Window-option settings handed to the stacking call.
+    qint32 zorder_after = 0;
+    qint32 swp_nosize = 0;
+    qint32 swp_nomove = 0;
+    qint16 on_top = 0;
 };

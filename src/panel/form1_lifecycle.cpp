@@ -31,6 +31,7 @@ void Form1::showEvent(QShowEvent* event) {
 
 void Form1::Form_Activate() {
     load_comm();
+    Load_Init();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -1,7 +1,8 @@
 #include "port_file.h"
 
+#include "replace_file.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -52,9 +53,5 @@ std::optional<qint16> read_port_file(const QString& path) {
 }
 
 bool write_port_file(const QString& path, const QString& comm_ch) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray bytes = port_file_content(comm_ch);
-    if (file.write(bytes) != bytes.size()) return false; // discarded: the old file stays
-    return file.commit();
+    return replace_file(path, port_file_content(comm_ch));
 }

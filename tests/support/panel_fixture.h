@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panel/form1.h"
+#include "shared/start.h"
 #include "support/pty.h"
 #include "support/recording_toolkit.h"
 
@@ -19,7 +20,13 @@ struct PanelFixture {
     Pty pty;
     std::unique_ptr<Form1> form;
 
-    PanelFixture() { pty.link_as_port(dir.path(), 3); }
+    PanelFixture() {
+        pty.link_as_port(dir.path(), 3);
+        // The program-wide values start at zero, as in a new program.
+        start::cur_duty = start::cur_freq = 0;
+        start::pre_duty.fill(0);
+        start::pre_freq.fill(0);
+    }
 
     QString file(const QString& name) const { return dir.path() + u'/' + name; }
 
