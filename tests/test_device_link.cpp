@@ -10,6 +10,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/resource.h>
 
 class DeviceLinkTest : public QObject {
     Q_OBJECT
@@ -24,6 +25,7 @@ private slots:
     void opening_an_open_port_does_nothing();
     void reports_from_the_line_reach_the_panel();
     void random_chunks_deliver_every_report_in_order();
+    void an_unplugged_adapter_closes_the_port_until_it_is_back();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -161,6 +163,39 @@ void DeviceLinkTest::random_chunks_deliver_every_report_in_order() {
     }
     QTRY_COMPARE_WITH_TIMEOUT(panel->log.size(), expected.size(), 5000);
     QCOMPARE(panel->log, expected);
+}
+
+void DeviceLinkTest::an_unplugged_adapter_closes_the_port_until_it_is_back() {
+    comm->COMM1open();
+    QVERIFY(comm->MSComm1.PortOpen());
+    // The adapter goes away: its line ends and its link is removed.
+    pty.reset();
+    QFile::remove(dir->path() + "/com3");
+    QTRY_VERIFY(!comm->MSComm1.PortOpen());
+    // The dead line raises nothing more: a short idle spell costs no CPU.
+    const auto cpu_ms = [] {
+        rusage u{};
+        getrusage(RUSAGE_SELF, &u);
+        return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 +
+               (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+    };
+    const long before = cpu_ms();
+    QTest::qWait(300); // a measuring window, not a synchronisation
+    QVERIFY2(cpu_ms() - before < 60, qPrintable(QString::number(cpu_ms() - before)));
+    comm->MODE_Com(QStringLiteral(":O#")); // dropped like on a closed port
+    QVERIFY(toolkit->boxes.isEmpty());
+    comm->COMM1open(); // still away: one warning for this attempt
+    QCOMPARE(toolkit->boxes.size(), 1);
+    // Plugged in again under the same name: the next open reaches it.
+    pty = std::make_unique<Pty>();
+    pty->link_as_port(dir->path(), 3);
+    comm->COMM1open();
+    QVERIFY(comm->MSComm1.PortOpen());
+    QCOMPARE(toolkit->boxes.size(), 1);
+    comm->MODE_Com(QStringLiteral(":O#"));
+    QCOMPARE(pty->read(3), QByteArray(":O#"));
+    pty->write(":ELC1#");
+    QTRY_COMPARE(panel->log.size(), 3);
 }
 
 QTEST_GUILESS_MAIN(DeviceLinkTest)

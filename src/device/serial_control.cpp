@@ -11,6 +11,17 @@ constexpr int write_timeout_ms = 500;
 
 MSComm::MSComm(QString dir, QObject* parent) : QObject(parent), program_dir(std::move(dir)) {
     connect(&port, &QSerialPort::readyRead, this, &MSComm::data_arrived);
+    connect(&port, &QSerialPort::errorOccurred, this, &MSComm::line_failed);
+}
+
+void MSComm::line_failed(QSerialPort::SerialPortError error) {
+    // A failing read or write means the device went away (adapter unplugged,
+    // other end closed). Close the port: it then reads as closed, commands are
+    // dropped, the dead line stops raising notifications, and the next open
+    // finds the device anew.
+    const bool line_gone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+                           error == QSerialPort::WriteError;
+    if (line_gone && port.isOpen()) port.close();
 }
 
 bool MSComm::setPortOpen(bool open) {

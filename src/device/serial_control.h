@@ -36,6 +36,7 @@ signals:
 
 private:
     void data_arrived();
+    void line_failed(QSerialPort::SerialPortError error);
 
     QString program_dir;
     QSerialPort port;
