@@ -1,0 +1,534 @@
+// lumivane-sim: plays the inverter on a pseudo-terminal linked as comN beside
+// the panel, so the panel can be run and tried out without the hardware.
+
+#include "command_parser.h"
+#include "inverter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <fcntl.h>
+#include <limits.h>
+#include <optional>
+#include <poll.h>
+#include <pty.h>
+#include <random>
+#include <span>
+#include <string>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds merge_flush_interval{50};
+// How often a background job on a terminal checks whether it is in front again.
+constexpr milliseconds foreground_recheck{500};
+
+constexpr const char* usage_text = R"(usage: lumivane-sim [options]
+
+Plays the inverter on a pseudo-terminal linked as DIR/comN, where the panel
+looks for its ports. The line is 9600 baud, 8N1. Stops on q, Ctrl-C, SIGTERM
+or SIGHUP and removes the link.
+
+options:
+  --dir DIR     directory for the link (default: the directory of this program)
+  --port N      port number 1..15; the link is named comN (default 1)
+  --log FILE    also append the log to FILE
+  --split       send replies in chunks of 1..3 bytes, one write per chunk
+  --merge       hold a reply and send it together with the next one
+                (or after 50 ms)
+  --delay MS    delay each reply by MS milliseconds (default 0)
+  --seed N      seed for the chunk sizes of --split
+  --help        show this text
+
+)";
+
+constexpr const char* commands_text = R"(commands, one a line:
+  u, up      turn the front-panel knob up (only while the front panel has control)
+  d, down    turn the knob down
+  m          switch the adjustment mode (0 duty, 1 frequency)
+  b          send the beep frame
+  s          show the inverter's state
+  q          quit
+  h          this help
+)";
+
+struct Options {
+    std::string dir;
+    int port = 1;
+    std::string log_path;
+    bool split = false;
+    bool merge = false;
+    int delay_ms = 0;
+    std::optional<unsigned long> seed;
+};
+
+template <typename T> bool parse_number(std::string_view s, T min, T max, T& out) {
+    const char* end = s.data() + s.size();
+    const auto [at, ec] = std::from_chars(s.data(), end, out);
+    return ec == std::errc() && at == end && out >= min && out <= max;
+}
+
+// Returns the options, or the exit code after --help or a bad argument.
+std::optional<Options> parse_options(std::span<char*> args, int& exit_code) {
+    Options o;
+    const auto fail = [&](const std::string& why) {
+        std::fprintf(stderr, "lumivane-sim: %s (try --help)\n", why.c_str());
+        exit_code = 2;
+        return std::nullopt;
+    };
+    for (size_t i = 1; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        if (const auto eq = name.find('='); name.starts_with("--") && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        const auto take_value = [&]() -> std::optional<std::string> {
+            if (value) return value;
+            if (i + 1 < args.size()) return std::string(args[++i]);
+            return std::nullopt;
+        };
+        if (name == "--help" || name == "-h") {
+            std::fputs(usage_text, stdout);
+            std::fputs(commands_text, stdout);
+            exit_code = 0;
+            return std::nullopt;
+        }
+        if (name == "--split" || name == "--merge") {
+            if (value) return fail(name + " takes no value");
+            (name == "--split" ? o.split : o.merge) = true;
+            continue;
+        }
+        if (name != "--dir" && name != "--port" && name != "--log" && name != "--delay" &&
+            name != "--seed")
+            return fail("unknown option " + name);
+        const auto v = take_value();
+        if (!v) return fail(name + " needs a value");
+        if (name == "--dir") {
+            o.dir = *v;
+        } else if (name == "--log") {
+            o.log_path = *v;
+        } else if (name == "--port") {
+            if (!parse_number(*v, 1, 15, o.port)) return fail("--port must be 1..15");
+        } else if (name == "--delay") {
+            if (!parse_number(*v, 0, 3600000, o.delay_ms))
+                return fail("--delay must be 0..3600000");
+        } else {
+            unsigned long seed = 0;
+            if (!parse_number(*v, 0UL, ULONG_MAX, seed)) return fail("--seed must be a number");
+            o.seed = seed;
+        }
+    }
+    if (o.dir.empty()) {
+        char exe[PATH_MAX];
+        const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (n <= 0) return fail("cannot find the program's directory; give --dir");
+        const std::string path(exe, size_t(n));
+        o.dir = path.substr(0, std::max<size_t>(path.rfind('/'), 1));
+    }
+    return o;
+}
+
+std::optional<std::string> read_link(const std::string& path) {
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
+    if (n < 0 || size_t(n) >= sizeof buf) return std::nullopt;
+    return std::string(buf, size_t(n));
+}
+
+// Makes way for our link. Only a link that leads nowhere or into /dev/pts (a
+// simulator's earlier link) may go; anything else belongs to someone else.
+bool clear_link_path(const std::string& path, std::string& why) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) return true;
+        why = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+        why = S_ISDIR(st.st_mode)   ? "it is a directory"
+              : S_ISREG(st.st_mode) ? "it is a file"
+                                    : "it is not a link";
+        return false;
+    }
+    const auto target = read_link(path);
+    struct stat to {};
+    const bool dangling = ::stat(path.c_str(), &to) != 0;
+    const bool to_pty =
+        target && target->starts_with("/dev/pts/") && target->find("..") == std::string::npos;
+    if (!dangling && !to_pty) {
+        why = "it links to " + target.value_or("?") + ", not to a pseudo-terminal";
+        return false;
+    }
+    if (::unlink(path.c_str()) != 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+std::string timestamp() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    tm t{};
+    ::localtime_r(&ts.tv_sec, &t);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03ld", t.tm_hour, t.tm_min, t.tm_sec,
+                  ts.tv_nsec / 1000000);
+    return buf;
+}
+
+// Bytes as they may be shown in the log: control and high bytes as \xNN.
+std::string printable(std::string_view bytes) {
+    std::string s;
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7f && c != '\\') {
+            s += c;
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02x", u);
+            s += buf;
+        }
+    }
+    return s;
+}
+
+int signal_pipe_write = -1;
+
+void on_signal(int sig) {
+    const int saved = errno;
+    const auto byte = static_cast<unsigned char>(sig);
+    [[maybe_unused]] const ssize_t n = ::write(signal_pipe_write, &byte, 1);
+    errno = saved;
+}
+
+// A closed standard descriptor would otherwise be reused by the pty.
+void ensure_standard_fds() {
+    for (int fd = 0; fd < 3; ++fd)
+        if (::fcntl(fd, F_GETFD) == -1) ::open("/dev/null", O_RDWR);
+}
+
+class Simulator {
+public:
+    Simulator(const Options& o, int master_fd, std::FILE* log)
+        : opt(o), master(master_fd), log_file(log), rng(o.seed.value_or(std::random_device{}())),
+          stdin_tty(::isatty(STDIN_FILENO) == 1) {}
+
+    // Serves until q or a signal; returns the exit code.
+    int run(int signal_fd);
+    // Writes a line to stdout and the log file, by default with a timestamp.
+    void log(const std::string& line, bool stamped = true);
+
+private:
+    void read_master();
+    void read_stdin();
+    void on_line(std::string_view line);
+    void send(std::string frame, Clock::time_point due);
+    void dispatch_due(Clock::time_point now);
+    void emit(const std::string& bytes);
+    void write_out();
+    bool stdin_in_front() const;
+    int poll_timeout(Clock::time_point now, bool polling_stdin) const;
+    static void say(const std::string& text);
+
+    struct Pending {
+        Clock::time_point due;
+        std::string frame;
+    };
+
+    const Options& opt;
+    int master;
+    std::FILE* log_file;
+    sim::Inverter inverter;
+    sim::CommandParser parser;
+    std::deque<Pending> pending; // replies waiting for their delay
+    std::string held;            // --merge: replies waiting for company
+    Clock::time_point held_until;
+    std::deque<std::string> out; // one write() each
+    std::mt19937 rng;
+    std::string stdin_buffer;
+    bool stdin_open = true;
+    bool stdin_tty;
+    bool quit = false;
+};
+
+void Simulator::say(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+void Simulator::log(const std::string& line, bool stamped) {
+    const std::string text = (stamped ? timestamp() + ' ' : std::string()) + line + '\n';
+    say(text);
+    if (log_file) {
+        std::fputs(text.c_str(), log_file);
+        std::fflush(log_file);
+    }
+}
+
+int Simulator::run(int signal_fd) {
+    while (!quit) {
+        const auto now = Clock::now();
+        dispatch_due(now);
+        write_out();
+        const bool polling_stdin = stdin_open && stdin_in_front();
+        pollfd fds[3] = {
+            {signal_fd, POLLIN, 0},
+            {master, static_cast<short>(out.empty() ? POLLIN : POLLIN | POLLOUT), 0},
+            {polling_stdin ? STDIN_FILENO : -1, POLLIN, 0},
+        };
+        if (::poll(fds, 3, poll_timeout(now, polling_stdin)) < 0) {
+            if (errno == EINTR) continue;
+            std::perror("lumivane-sim: poll");
+            return 1;
+        }
+        if (fds[0].revents & POLLIN) {
+            unsigned char sig = 0;
+            if (::read(signal_fd, &sig, 1) == 1) log(std::string("stopping: ") + ::strsignal(sig));
+            return 0;
+        }
+        if (fds[1].revents & (POLLIN | POLLERR | POLLHUP)) read_master();
+        if (fds[2].revents & POLLNVAL)
+            stdin_open = false;
+        else if (fds[2].revents)
+            read_stdin();
+    }
+    return 0;
+}
+
+// The master keeps working while the panel has the port closed, because our
+// own slave descriptor stays open: no hangup, and nothing to spin on.
+void Simulator::read_master() {
+    char buf[512];
+    for (;;) {
+        const ssize_t n = ::read(master, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        const auto now = Clock::now();
+        for (const auto& token : parser.feed({buf, size_t(n)})) {
+            if (!token.command) {
+                log("<- skipped \"" + printable(token.text) + '"');
+                continue;
+            }
+            log("<- " + printable(token.text));
+            if (auto reply = inverter.handle(token.text))
+                send(std::move(*reply), now + milliseconds(opt.delay_ms));
+        }
+    }
+}
+
+void Simulator::read_stdin() {
+    char buf[256];
+    const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+    if (n < 0) {
+        // EIO: a background job reading its terminal; try again once in front.
+        if (errno != EINTR && errno != EAGAIN && errno != EIO) stdin_open = false;
+        return;
+    }
+    if (n == 0) {
+        stdin_open = false;
+        if (!stdin_buffer.empty()) on_line(std::exchange(stdin_buffer, {}));
+        log("standard input closed; serving on until a signal");
+        return;
+    }
+    stdin_buffer.append(buf, size_t(n));
+    for (size_t eol; !quit && (eol = stdin_buffer.find('\n')) != std::string::npos;) {
+        const std::string line = stdin_buffer.substr(0, eol);
+        stdin_buffer.erase(0, eol + 1);
+        on_line(line);
+    }
+}
+
+void Simulator::on_line(std::string_view line) {
+    const auto first = line.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return;
+    line = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+    const auto now = Clock::now();
+    if (line == "u" || line == "up" || line == "d" || line == "down") {
+        if (auto report = inverter.turn_knob(line[0] == 'u' ? 1 : -1))
+            send(std::move(*report), now);
+        else
+            log("knob ignored: the PC has control");
+    } else if (line == "m") {
+        send(inverter.toggle_mode(), now);
+    } else if (line == "b") {
+        send(std::string(sim::Inverter::beep), now);
+    } else if (line == "s") {
+        say(inverter.describe() + '\n');
+    } else if (line == "q") {
+        log("stopping: q");
+        quit = true;
+    } else if (line == "h" || line == "help") {
+        say(commands_text);
+    } else {
+        say("unknown command \"" + printable(line) + "\"; h for help\n");
+    }
+}
+
+// Frames leave in the order they were made; one made without delay waits
+// behind a delayed reply.
+void Simulator::send(std::string frame, Clock::time_point due) {
+    pending.push_back({due, std::move(frame)});
+}
+
+void Simulator::dispatch_due(Clock::time_point now) {
+    while (!pending.empty() && pending.front().due <= now) {
+        std::string frame = std::move(pending.front().frame);
+        pending.pop_front();
+        log("-> " + printable(frame));
+        if (!opt.merge) {
+            emit(frame);
+        } else if (held.empty()) {
+            held = std::move(frame);
+            held_until = now + merge_flush_interval;
+        } else {
+            emit(std::exchange(held, {}) + frame);
+        }
+    }
+    if (!held.empty() && now >= held_until) emit(std::exchange(held, {}));
+}
+
+void Simulator::emit(const std::string& bytes) {
+    if (!opt.split) {
+        out.push_back(bytes);
+        return;
+    }
+    std::uniform_int_distribution<size_t> chunk(1, 3);
+    for (size_t at = 0; at < bytes.size();) {
+        const size_t n = std::min(chunk(rng), bytes.size() - at);
+        out.push_back(bytes.substr(at, n));
+        at += n;
+    }
+}
+
+void Simulator::write_out() {
+    while (!out.empty()) {
+        std::string& chunk = out.front();
+        const ssize_t n = ::write(master, chunk.data(), chunk.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN) return; // the panel is not reading; wait for POLLOUT
+            log(std::string("write failed, dropping \"") + printable(chunk) +
+                "\": " + std::strerror(errno));
+            out.pop_front();
+        } else if (size_t(n) < chunk.size()) {
+            chunk.erase(0, size_t(n));
+        } else {
+            out.pop_front();
+        }
+    }
+}
+
+// A background job must not read its terminal; it checks back now and then.
+bool Simulator::stdin_in_front() const {
+    return !stdin_tty || ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
+}
+
+int Simulator::poll_timeout(Clock::time_point now, bool polling_stdin) const {
+    std::optional<Clock::time_point> next;
+    if (!pending.empty()) next = pending.front().due;
+    if (!held.empty()) next = next ? std::min(*next, held_until) : held_until;
+    if (stdin_open && !polling_stdin) {
+        const auto recheck = now + foreground_recheck;
+        next = next ? std::min(*next, recheck) : recheck;
+    }
+    if (!next) return -1;
+    const auto wait = std::chrono::ceil<milliseconds>(*next - now).count();
+    return static_cast<int>(std::clamp<decltype(wait)>(wait, 0, INT_MAX));
+}
+
+bool install_signal_pipe(int& read_end) {
+    int fds[2];
+    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) return false;
+    read_end = fds[0];
+    signal_pipe_write = fds[1];
+    struct sigaction sa {};
+    sa.sa_handler = on_signal;
+    ::sigemptyset(&sa.sa_mask);
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP})
+        if (::sigaction(sig, &sa, nullptr) != 0) return false;
+    std::signal(SIGPIPE, SIG_IGN); // stdout may be a pipe that went away
+    std::signal(SIGTTIN, SIG_IGN); // a background read gives EIO instead of a stop
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int exit_code = 0;
+    const auto options = parse_options({argv, size_t(argc)}, exit_code);
+    if (!options) return exit_code;
+    const Options& opt = *options;
+    ensure_standard_fds();
+
+    std::FILE* log_file = nullptr;
+    if (!opt.log_path.empty() && !(log_file = std::fopen(opt.log_path.c_str(), "a"))) {
+        std::fprintf(stderr, "lumivane-sim: cannot open %s: %s\n", opt.log_path.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+
+    int signal_fd = -1;
+    if (!install_signal_pipe(signal_fd)) {
+        std::perror("lumivane-sim: signals");
+        return 1;
+    }
+
+    // The inverter's line: 9600 baud, 8 data bits, no parity, 1 stop bit, raw.
+    termios line{};
+    ::cfmakeraw(&line);
+    line.c_cflag = (line.c_cflag & ~tcflag_t(CSIZE | PARENB | CSTOPB)) | CS8 | CLOCAL | CREAD;
+    ::cfsetispeed(&line, B9600);
+    ::cfsetospeed(&line, B9600);
+    int master = -1;
+    int slave = -1;
+    char pts[PATH_MAX] = {};
+    if (::openpty(&master, &slave, nullptr, &line, nullptr) != 0 ||
+        ::ptsname_r(master, pts, sizeof pts) != 0) {
+        std::perror("lumivane-sim: openpty");
+        return 1;
+    }
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+
+    const std::string link_path = opt.dir + "/com" + std::to_string(opt.port);
+    std::string why;
+    if (!clear_link_path(link_path, why)) {
+        std::fprintf(stderr,
+                     "lumivane-sim: refusing to replace %s: %s; remove it or pick another --port\n",
+                     link_path.c_str(), why.c_str());
+        return 1;
+    }
+    if (::symlink(pts, link_path.c_str()) != 0) {
+        std::fprintf(stderr, "lumivane-sim: cannot link %s: %s\n", link_path.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+
+    Simulator sim(opt, master, log_file);
+    sim.log("linked " + link_path + " -> " + pts, false);
+    if (::isatty(STDIN_FILENO) == 1) std::puts("h for help");
+    const int code = sim.run(signal_fd);
+
+    // Remove the link only while it is still ours.
+    if (read_link(link_path) == std::string(pts)) ::unlink(link_path.c_str());
+    sim.log("removed " + link_path, false);
+    ::close(slave);
+    ::close(master);
+    if (log_file) std::fclose(log_file);
+    return code;
+}
