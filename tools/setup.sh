@@ -11,6 +11,7 @@ packages=(
   fonts-ipafont-gothic           # Japanese Gothic face for the captions
   xvfb xauth openbox xdotool x11-utils imagemagick  # tests and screenshots on a real X server
   sox libsox-fmt-mp3             # makes the sound file
+  clang libclang-rt-14-dev       # fuzz targets (libFuzzer) and sanitizer runtimes
 )
 
 missing=()

@@ -1,6 +1,21 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite.
+# Sets up, builds and runs the whole test suite: the tests, the same tests
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets
+# for a bounded time each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
-ctest --test-dir build -j"$(nproc)" --output-on-failure
+jobs=$(nproc)
+
+echo "== tests"
+ctest --test-dir build -j"$jobs" --output-on-failure
+
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DLUMIVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-asan -j"$jobs" --target all
+ctest --test-dir build-asan -j"$jobs" --output-on-failure
+
+echo "== fuzz targets"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DLUMIVANE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-fuzz -j"$jobs"
+ctest --test-dir build-fuzz -j"$jobs" --output-on-failure
