@@ -1,0 +1,10 @@
+#include "legacy_receive.h"
+
+std::optional<QByteArray> LegacyReceive::on_notification(const QByteArray& s) {
+    buffer = s.mid(1) + s;
+    std::optional<QByteArray> frame;
+    const qsizetype end = buffer.indexOf('#');
+    if (end >= 0) frame = buffer.left(end + 1);
+    buffer.clear();
+    return frame;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <vector>
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds from a to b.
+double ms_between(Clock::time_point a, Clock::time_point b);
+// CPU time, user and system, used by the whole process so far.
+double process_cpu_ms();
+// Times the process gave up the processor to wait, so far: its wake-ups.
+long voluntary_switches();
+// From the kernel's scheduler statistics for the thread `tid` of this process:
+// time it has spent so far on a processor, and ready to run but waiting for
+// one. Zero when the kernel does not keep them.
+struct ThreadTimes {
+    double cpu_ms = 0;
+    double queued_ms = 0;
+};
+ThreadTimes thread_times(int tid);
+// A millisecond tick counter on the monotonic clock.
+qint64 tick_ms();
+
+double median(std::vector<double> v);
+// Nearest-rank percentile, p in (0, 100].
+double percentile(std::vector<double> v, double p);
+double maximum(const std::vector<double>& v);
+
+// Processors, processor model, memory, kernel and date, one "- " line each.
+QString machine_description();

@@ -1,0 +1,141 @@
+#include "startup.h"
+
+#include "measure.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <optional>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <xcb/xcb.h>
+
+extern char** environ;
+
+namespace {
+
+constexpr int window_timeout_ms = 10000;
+
+// xcb hands out replies and events allocated with malloc.
+template <typename T> using XcbPtr = std::unique_ptr<T, decltype(&std::free)>;
+template <typename T> XcbPtr<T> owned(T* p) {
+    return XcbPtr<T>(p, &std::free);
+}
+
+xcb_atom_t intern(xcb_connection_t* c, const char* name) {
+    const auto r = owned(xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+QByteArray property_text(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property,
+                         xcb_atom_t type) {
+    const auto r = owned(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, type, 0, 256), nullptr));
+    if (!r) return {};
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(r.get())),
+                      xcb_get_property_value_length(r.get()));
+}
+
+double rss_mb(pid_t pid) {
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    const QRegularExpression line(QStringLiteral("^VmRSS:\\s*(\\d+) kB"),
+                                  QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch m = line.match(QString::fromLatin1(f.readAll()));
+    return m.hasMatch() ? m.captured(1).toDouble() / 1024 : 0;
+}
+
+// Our environment with the X platform plugin chosen.
+std::vector<QByteArray> child_environment() {
+    std::vector<QByteArray> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0) env.emplace_back(*e);
+    env.emplace_back("QT_QPA_PLATFORM=xcb");
+    return env;
+}
+
+} // namespace
+
+std::vector<StartupRun> measure_startup(const QString& program, const QString& title, int runs,
+                                        QString& error) {
+    std::vector<StartupRun> result;
+    int screen_number = 0;
+    xcb_connection_t* c = xcb_connect(nullptr, &screen_number);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        error = QStringLiteral("no X display (DISPLAY not set or not reachable)");
+        return result;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    // Every window mapped as a child of the root is reported to us.
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
+    const xcb_atom_t net_wm_name = intern(c, "_NET_WM_NAME");
+    const xcb_atom_t utf8 = intern(c, "UTF8_STRING");
+    const QByteArray wanted = title.toUtf8();
+    const QByteArray path = program.toLocal8Bit();
+    std::vector<QByteArray> env = child_environment();
+    std::vector<char*> envp;
+    for (QByteArray& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+
+    for (int run = 0; run < runs && error.isEmpty(); ++run) {
+        while (auto ev = owned(xcb_poll_for_event(c))) {
+        }
+        char* argv[] = {const_cast<char*>(path.constData()), nullptr};
+        pid_t pid = 0;
+        const Clock::time_point started = Clock::now();
+        if (posix_spawn(&pid, argv[0], &quiet, nullptr, argv, envp.data()) != 0) {
+            error = QStringLiteral("cannot start %1").arg(program);
+            break;
+        }
+        std::optional<Clock::time_point> shown;
+        bool ended = false;
+        while (!shown && error.isEmpty()) {
+            while (auto ev = owned(xcb_poll_for_event(c))) {
+                if ((ev->response_type & 0x7f) != XCB_MAP_NOTIFY) continue;
+                const Clock::time_point mapped = Clock::now();
+                const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(ev.get());
+                if (property_text(c, map->window, net_wm_name, utf8) == wanted ||
+                    property_text(c, map->window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING) == wanted) {
+                    shown = mapped;
+                    break;
+                }
+            }
+            if (shown) break;
+            const double waited = ms_between(started, Clock::now());
+            int status = 0;
+            if (xcb_connection_has_error(c))
+                error = QStringLiteral("the X connection failed");
+            else if ((ended = waitpid(pid, &status, WNOHANG) == pid))
+                error = QStringLiteral("the program ended before showing its window (status %1)")
+                            .arg(status);
+            else if (waited > window_timeout_ms)
+                error = QStringLiteral("no window within %1 ms").arg(window_timeout_ms);
+            if (!error.isEmpty()) break;
+            // Woken by the server's events; the bound lets us notice an early exit.
+            pollfd p{xcb_get_file_descriptor(c), POLLIN, 0};
+            poll(&p, 1, 50);
+        }
+        if (shown) result.push_back({ms_between(started, *shown), rss_mb(pid)});
+        if (!ended) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    posix_spawn_file_actions_destroy(&quiet);
+    xcb_disconnect(c);
+    return result;
+}
