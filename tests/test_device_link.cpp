@@ -7,7 +7,9 @@
 #include "support/recording_panel.h"
 #include "support/recording_toolkit.h"
 
+#include <QLoggingCategory>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/resource.h>
@@ -26,6 +28,7 @@ private slots:
     void reports_from_the_line_reach_the_panel();
     void random_chunks_deliver_every_report_in_order();
     void an_unplugged_adapter_closes_the_port_until_it_is_back();
+    void line_diagnostics_when_turned_on_and_nothing_when_off();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -196,6 +199,46 @@ void DeviceLinkTest::an_unplugged_adapter_closes_the_port_until_it_is_back() {
     QCOMPARE(pty->read(3), QByteArray(":O#"));
     pty->write(":ELC1#");
     QTRY_COMPARE(panel->log.size(), 3);
+}
+
+namespace {
+QStringList* captured = nullptr;
+void capture(QtMsgType, const QMessageLogContext& context, const QString& message) {
+    if (captured && qstrcmp(context.category, "lumivane.line") == 0) captured->append(message);
+}
+} // namespace
+
+void DeviceLinkTest::line_diagnostics_when_turned_on_and_nothing_when_off() {
+    QStringList lines;
+    captured = &lines;
+    const QtMessageHandler previous = qInstallMessageHandler(capture);
+    auto exchange = [this] {
+        comm->COMM1open();
+        comm->MODE_Com(QStringLiteral(":O#"));
+        QCOMPARE(pty->read(3), QByteArray(":O#"));
+        pty->write(":ELC1#");
+        QTRY_VERIFY(panel->log.contains(QStringLiteral("View_init(2)")));
+        panel->log.clear();
+        comm->COMM1close();
+    };
+    exchange(); // off by default
+    QVERIFY2(lines.isEmpty(), qPrintable(lines.join(u'\n')));
+
+    QLoggingCategory::setFilterRules(QStringLiteral("lumivane.line.debug=true"));
+    exchange();
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    captured = nullptr;
+    const QString stamp = QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d ");
+    const QStringList expected = {
+        stamp + QRegularExpression::escape(
+                    QStringLiteral("COM3 (%1/com3) opened, 9600 8N1").arg(dir->path())),
+        stamp + QStringLiteral("-> :O#"), stamp + QStringLiteral("<- ELC1#"),
+        stamp + QStringLiteral("COM3 closed")};
+    QVERIFY2(lines.size() == expected.size(), qPrintable(lines.join(u'\n')));
+    for (int i = 0; i < lines.size(); ++i)
+        QVERIFY2(QRegularExpression(u'^' + expected[i] + u'$').match(lines[i]).hasMatch(),
+                 qPrintable(lines[i]));
 }
 
 QTEST_GUILESS_MAIN(DeviceLinkTest)

@@ -3,6 +3,7 @@
 #include "support/panel_fixture.h"
 #include "support/read_only_guard.h"
 
+#include <QHelpEvent>
 #include <QSignalSpy>
 
 class PortChoiceTest : public QObject {
@@ -17,6 +18,7 @@ private slots:
     void typing_into_the_selector_does_nothing();
     void a_store_that_fails_keeps_the_old_file();
     void disconnect_and_connect_routine();
+    void tooltips_name_the_device_behind_each_port();
 };
 
 void PortChoiceTest::start_up_reads_the_port_file_data() {
@@ -160,6 +162,38 @@ void PortChoiceTest::disconnect_and_connect_routine() {
     QCOMPARE(panel.pty.read(3), QByteArray(":F#"));
     QCOMPARE(panel.pty.read_quiet(), QByteArray());
     QVERIFY(panel.toolkit.boxes.isEmpty());
+}
+
+void PortChoiceTest::tooltips_name_the_device_behind_each_port() {
+    PanelFixture panel;
+    QVERIFY(QFile::link(panel.file("unplugged"), panel.file("com15")));
+    panel.write_file("com_no.txt", "3\r\n");
+    panel.start();
+    ComboControl* combo = panel.form->Combo1;
+    combo->showPopup();
+    auto tip = [&](int n) { return combo->itemData(n - 1, Qt::ToolTipRole).toString(); };
+    QCOMPARE(tip(3), QStringLiteral("COM3 → %1 → %2（接続あり）")
+                         .arg(panel.file("com3"), panel.pty.slave_path()));
+    QCOMPARE(tip(15), QStringLiteral("COM15 → %1 → %2（見つかりません）")
+                          .arg(panel.file("com15"), panel.file("unplugged")));
+    const bool ttyS6 = QFile::exists(QStringLiteral("/dev/ttyS6"));
+    QCOMPARE(tip(7),
+             QStringLiteral("COM7 → /dev/ttyS6") +
+                 (ttyS6 ? QStringLiteral("（接続あり）") : QStringLiteral("（見つかりません）")));
+    combo->hidePopup();
+    // The entries and their texts are unchanged.
+    QCOMPARE(combo->count(), 15);
+    QCOMPARE(combo->itemText(9), QStringLiteral("COM10"));
+    // The selector's own tooltip follows its current port, and what is there now.
+    QHelpEvent hover(QEvent::ToolTip, QPoint(2, 2), combo->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(combo, &hover);
+    QVERIFY(combo->toolTip().endsWith(QStringLiteral("（接続あり）")));
+    QFile::remove(panel.file("com3"));
+    QCoreApplication::sendEvent(combo, &hover);
+    QCOMPARE(combo->toolTip(),
+             QStringLiteral("COM3 → /dev/ttyS2") + (QFile::exists(QStringLiteral("/dev/ttyS2"))
+                                                        ? QStringLiteral("（接続あり）")
+                                                        : QStringLiteral("（見つかりません）")));
 }
 
 QTEST_MAIN(PortChoiceTest)

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth openbox xdotool x11-utils imagemagick  # tests and screenshots on a real X server
   sox libsox-fmt-mp3             # makes the sound file
   clang libclang-rt-14-dev       # fuzz targets (libFuzzer) and sanitizer runtimes
+  desktop-file-utils             # checks and indexes the menu entry
 )
 
 missing=()

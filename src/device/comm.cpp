@@ -1,6 +1,7 @@
 #include "comm.h"
 
 #include "framing.h"
+#include "line_log.h"
 #include "report_number.h"
 #include "shared/start.h"
 
@@ -55,8 +56,10 @@ void COMM::MSComm1_OnComm() {
     // The framing never runs the event loop, so no notification can re-enter
     // RX_buf while it is being cut.
     const QList<QByteArray> frames = take_frames(RX_buf, MSComm1.Input());
-    for (const QByteArray& frame : frames)
+    for (const QByteArray& frame : frames) {
+        LINE_LOG << "<- " << frame;
         RX_data(QString::fromLatin1(frame));
+    }
 }
 
 void COMM::RX_data(const QString& dat) {

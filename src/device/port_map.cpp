@@ -15,3 +15,12 @@ QString port_device(int CommPort, const QString& program_dir) {
     return QStringLiteral("/dev/ttyS%1").arg(CommPort - 1);
 #endif
 }
+
+QString port_hint(int CommPort, const QString& program_dir) {
+    const QString device = port_device(CommPort, program_dir);
+    const QFileInfo entry(device);
+    QString hint = QStringLiteral("COM%1 → %2").arg(CommPort).arg(device);
+    if (entry.isSymLink()) hint += QStringLiteral(" → ") + entry.symLinkTarget();
+    return hint +
+           (entry.exists() ? QStringLiteral("（接続あり）") : QStringLiteral("（見つかりません）"));
+}

@@ -187,13 +187,39 @@ ComboControl::ComboControl(const QStringList& entries, const QString& text, cons
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
     addItems(entries);
-    setEditText(text);
+    setText(text);
     setMaxVisibleItems(int(entries.size()));
     setGeometry(to_pixels(place));
     lineEdit()->installEventFilter(new TypedTextFilter(typing, this));
     connect(this, &QComboBox::activated, this, [this] {
         if (!typing) emit Click();
     });
+}
+
+void ComboControl::setText(const QString& text) {
+    const int row = findText(text);
+    if (row >= 0) setCurrentIndex(row);
+    setEditText(text);
+}
+
+void ComboControl::setHint(std::function<QString(int row)> make_hint) {
+    hint = std::move(make_hint);
+}
+
+void ComboControl::showPopup() {
+    if (hint) {
+        for (int row = 0; row < count(); ++row)
+            setItemData(row, hint(row), Qt::ToolTipRole);
+    }
+    QComboBox::showPopup();
+}
+
+bool ComboControl::event(QEvent* e) {
+    if (e->type() == QEvent::ToolTip && hint) {
+        const int row = findText(currentText());
+        setToolTip(row >= 0 ? hint(row) : QString());
+    }
+    return QComboBox::event(e);
 }
 
 QWidget* make_picture(Colour colour, const Twips& place, QWidget* parent) {

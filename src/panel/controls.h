@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QWidget>
+#include <functional>
 
 // The panel's controls on top of Qt widgets, with the event rules the handlers
 // rely on: mouse-down and mouse-up for any mouse button, keyboard activation
@@ -116,10 +117,24 @@ public:
     ComboControl(const QStringList& entries, const QString& text, const Twips& place,
                  QWidget* parent);
 
+    // Sets the text as the program does: the matching entry, if any, becomes
+    // the current one, so that opening and closing the list keeps the text.
+    // Raises no Click.
+    void setText(const QString& text);
+
+    // Tooltips for the entries, made when they are about to be seen: the
+    // list's entries when it opens, the selector's own for its current entry.
+    void setHint(std::function<QString(int row)> hint);
+    void showPopup() override;
+
 signals:
     void Click();
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
+    std::function<QString(int row)> hint;
     bool typing = false; // set while typed text is being confirmed
 };
 

@@ -9,7 +9,7 @@ QString Form1::port_file() const {
 void Form1::load_comm() {
     const std::optional<qint16> n = read_port_file(port_file());
     if (!n) return;
-    Combo1->setEditText(QStringLiteral("COM%1").arg(*n));
+    Combo1->setText(QStringLiteral("COM%1").arg(*n));
     comm.MSComm1.setCommPort(*n);
 }
 

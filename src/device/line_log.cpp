@@ -1,0 +1,3 @@
+#include "line_log.h"
+
+Q_LOGGING_CATEGORY(lcLine, "lumivane.line", QtInfoMsg)

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs a built tree for the current user: tools/install-user.sh BUILD FOLDER
+# The folder gets the programs and their files (the operator's com_no.txt and
+# el_dat.txt there are kept); the menu entry and icons go to the user's data
+# folder (XDG_DATA_HOME, by default ~/.local/share).
+set -euo pipefail
+build="$1"
+folder="$2"
+data="${XDG_DATA_HOME:-$HOME/.local/share}"
+cmake --install "$build" --prefix "$folder" >/dev/null
+folder=$(cd "$folder" && pwd)
+
+for size in 16 32; do
+  install -D -m 644 "$folder/lumivane-$size.png" "$data/icons/hicolor/${size}x${size}/apps/lumivane.png"
+done
+install -D -m 644 "$folder/lumivane.svg" "$data/icons/hicolor/scalable/apps/lumivane.svg"
+mkdir -p "$data/applications"
+sed "s|@FOLDER@|$folder|g" "$folder/lumivane.desktop.in" >"$data/applications/lumivane.desktop"
+chmod 644 "$data/applications/lumivane.desktop"
+if command -v update-desktop-database >/dev/null; then update-desktop-database -q "$data/applications"; fi
+echo "installed in $folder; menu entry $data/applications/lumivane.desktop"

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Builds and installs the panel for the current user, with a menu entry and
+# icon: tools/install.sh [FOLDER]   (default ~/.local/lib/lumivane)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+tools/install-user.sh build "${1:-$HOME/.local/lib/lumivane}"
