@@ -52,12 +52,8 @@ private slots:
     void activation_reads_once();
     void wait_lasts_its_pause_and_serves_the_line();
     void wait_zero_still_handles_events();
-    void closing_with_the_port_open_hands_back_control();
-    void closing_with_the_port_closed_sends_nothing();
-    void closing_during_a_recall_ends_it_there();
-
-private:
-    QByteArray close_in_child(PanelFixture& panel, const char* scenario, int& exit_code);
+    void closing_the_window_data();
+    void closing_the_window();
 };
 
 void LifecycleTest::activation_reads_once() {
@@ -105,47 +101,30 @@ void LifecycleTest::wait_zero_still_handles_events() {
     QVERIFY(ran);
 }
 
-QByteArray LifecycleTest::close_in_child(PanelFixture& panel, const char* scenario,
-                                         int& exit_code) {
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--child"), panel.dir.path(), QString::fromLatin1(scenario)});
-    if (!child.waitForFinished(30000)) return "<child did not end>";
-    exit_code = child.exitCode();
-    return child.readAllStandardOutput();
+void LifecycleTest::closing_the_window_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("port open: control handed back") << "connected" << QByteArray(":O#:F#");
+    QTest::newRow("port closed: nothing sent") << "offline" << QByteArray();
+    QTest::newRow("during a recall's pause: the recall ends there")
+        << "recall" << QByteArray(":O#:D05:F#");
 }
 
-void LifecycleTest::closing_with_the_port_open_hands_back_control() {
-    PanelFixture panel;
-    panel.write_file("com_no.txt", "3\r\n");
-    int exit_code = -1;
-    const QByteArray said = close_in_child(panel, "connected", exit_code);
-    QCOMPARE(said, QByteArray("end port_open=0\n"));
-    QCOMPARE(exit_code, 7);
-    QCOMPARE(panel.pty.read(6), QByteArray(":O#:F#"));
-    QCOMPARE(panel.pty.read_quiet(), QByteArray());
-}
-
-void LifecycleTest::closing_with_the_port_closed_sends_nothing() {
-    PanelFixture panel;
-    panel.write_file("com_no.txt", "3\r\n");
-    int exit_code = -1;
-    const QByteArray said = close_in_child(panel, "offline", exit_code);
-    QCOMPARE(said, QByteArray("end port_open=0\n"));
-    QCOMPARE(exit_code, 7);
-    QCOMPARE(panel.pty.read_quiet(), QByteArray());
-}
-
-void LifecycleTest::closing_during_a_recall_ends_it_there() {
+void LifecycleTest::closing_the_window() {
+    QFETCH(QString, scenario);
+    QFETCH(QByteArray, wire);
     PanelFixture panel;
     panel.write_file("com_no.txt", "3\r\n");
     panel.write_file("el_dat.txt", "25 45 5 60 0 0 0 0 0 0 0 0 0 0");
-    int exit_code = -1;
-    const QByteArray said = close_in_child(panel, "recall", exit_code);
-    QCOMPARE(said, QByteArray("end port_open=0\n"));
-    QCOMPARE(exit_code, 7);
-    QCOMPARE(panel.pty.read(10), QByteArray(":O#:D05:F#"));
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--child"), panel.dir.path(), scenario});
+    QVERIFY(child.waitForFinished(30000));
+    // The program ended through Form_Unload, with the port already closed.
+    QCOMPARE(child.readAllStandardOutput(), QByteArray("end port_open=0\n"));
+    QCOMPARE(child.exitCode(), 7);
+    QCOMPARE(panel.pty.read(wire.size()), wire);
     QCOMPARE(panel.pty.read_quiet(), QByteArray());
 }
 
