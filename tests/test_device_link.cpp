@@ -2,7 +2,6 @@
 // closing, and the inverter's reports cut out of what the line delivers.
 #include "device/comm.h"
 #include "device/port_map.h"
-#include "shared/start.h"
 #include "support/pty.h"
 #include "support/recording_panel.h"
 #include "support/recording_toolkit.h"
@@ -25,7 +24,6 @@ private slots:
     void port_numbers_map_to_devices();
     void open_failure_warns_once_per_call();
     void opening_an_open_port_does_nothing();
-    void reports_from_the_line_reach_the_panel();
     void random_chunks_deliver_every_report_in_order();
     void an_unplugged_adapter_closes_the_port_until_it_is_back();
     void line_diagnostics_when_turned_on_and_nothing_when_off();
@@ -124,28 +122,6 @@ void DeviceLinkTest::opening_an_open_port_does_nothing() {
     QVERIFY(toolkit->boxes.isEmpty());
     comm->MODE_Com(QStringLiteral(":O#"));
     QCOMPARE(pty->read(3), QByteArray(":O#"));
-}
-
-void DeviceLinkTest::reports_from_the_line_reach_the_panel() {
-    comm->COMM1open();
-    pty->write(":ELC1#");
-    QTRY_COMPARE(panel->log, (QStringList{"Shape1(0)=80ff", "Shape1(1)=80000005", "View_init(2)"}));
-    panel->log.clear();
-    // Two reports in one write, then one split over two writes.
-    pty->write(":EDU25#:EFQ45#");
-    QTRY_COMPARE(panel->log, (QStringList{"Label1(0)=50%", "Label1(1)=450Hz"}));
-    QCOMPARE(start::cur_duty, qint16(25));
-    QCOMPARE(start::cur_freq, qint16(45));
-    panel->log.clear();
-    pty->write(":CAS0");
-    QCoreApplication::processEvents();
-    pty->write("#\r\n");
-    QTRY_COMPARE(panel->log, QStringList{"Shape3=80000004"});
-    QCOMPARE(toolkit->sounds, QStringList{dir->path() + "/se-033.mp3"});
-    panel->log.clear();
-    pty->write(":fqs#:FQS#");
-    QTRY_COMPARE(toolkit->beeps, 1);
-    QVERIFY(panel->log.isEmpty());
 }
 
 void DeviceLinkTest::random_chunks_deliver_every_report_in_order() {

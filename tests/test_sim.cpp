@@ -109,7 +109,6 @@ class SimTest : public QObject {
 private slots:
     void parser_data();
     void parser();
-    void inverter_replies();
     void knob_follows_mode_and_control();
     void serves_every_command_data();
     void serves_every_command();
@@ -152,20 +151,6 @@ void SimTest::parser() {
         QCOMPARE(got, commands);
         QCOMPARE(got_skipped, skipped);
     }
-}
-
-void SimTest::inverter_replies() {
-    sim::Inverter inverter;
-    QByteArray replies;
-    for (const auto& token : sim::CommandParser().feed(all_commands.toStdString()))
-        replies += QByteArray::fromStdString(inverter.handle(token.text).value_or(""));
-    QCOMPARE(replies, all_replies);
-    const sim::InverterState& st = inverter.state();
-    QCOMPARE(st.control, sim::Control::FrontPanel);
-    QCOMPARE(st.mode, 1);
-    QCOMPARE(st.duty, 7); // ":D-1" is echoed but not taken
-    QCOMPARE(st.frequency, 45);
-    QCOMPARE(st.shutter, 0);
 }
 
 void SimTest::knob_follows_mode_and_control() {
