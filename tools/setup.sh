@@ -13,6 +13,7 @@ packages=(
   sox libsox-fmt-mp3             # makes the sound file
   clang libclang-rt-14-dev       # fuzz targets (libFuzzer) and sanitizer runtimes
   desktop-file-utils             # checks and indexes the menu entry
+  libx11-dev libxcb1-dev         # the benchmark watches the X server for the window
 )
 
 missing=()
