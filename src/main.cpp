@@ -1,3 +1,4 @@
+#include "panel/ending_signals.h"
 #include "panel/form1.h"
 #include "panel/qt_toolkit.h"
 
@@ -5,6 +6,7 @@
 #include <QIcon>
 
 int main(int argc, char* argv[]) {
+    const sigset_t ending = EndingSignals::block();
     // The GStreamer media backend works without a sound card; keep it unless
     // the operator chose another.
     if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
@@ -15,6 +17,9 @@ int main(int argc, char* argv[]) {
     app.setWindowIcon(icon);
     QtToolkit toolkit;
     Form1 form(toolkit, QCoreApplication::applicationDirPath());
+    // Logout, shutdown or Ctrl-C end the program as closing the window does:
+    // control goes back to the front panel before the port closes.
+    const EndingSignals on_end(ending, [&form] { form.Form_Unload(); });
     form.Form_Load();
     form.show();
     return app.exec();

@@ -6,6 +6,7 @@
 #include "support/recording_panel.h"
 #include "support/recording_toolkit.h"
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -20,12 +21,15 @@ private slots:
     void cleanup();
     void every_command_goes_out_exactly();
     void nothing_goes_out_while_closed();
-    void command_then_close_still_arrives();
+    void line_runs_at_9600_8N1_until_closed();
+    void a_stalled_line_stays_open_and_catches_up();
     void port_numbers_map_to_devices();
     void open_failure_warns_once_per_call();
     void opening_an_open_port_does_nothing();
     void random_chunks_deliver_every_report_in_order();
     void an_unplugged_adapter_closes_the_port_until_it_is_back();
+    void a_new_line_starts_with_an_empty_buffer_data();
+    void a_new_line_starts_with_an_empty_buffer();
     void line_diagnostics_when_turned_on_and_nothing_when_off();
 
 private:
@@ -80,11 +84,46 @@ void DeviceLinkTest::nothing_goes_out_while_closed() {
     QVERIFY(toolkit->boxes.isEmpty());
 }
 
-void DeviceLinkTest::command_then_close_still_arrives() {
+void DeviceLinkTest::line_runs_at_9600_8N1_until_closed() {
+    const termios before = pty->settings();
     comm->COMM1open();
+    const termios line = pty->settings();
+    QCOMPARE(cfgetospeed(&line), speed_t(B9600));
+    QCOMPARE(cfgetispeed(&line), speed_t(B9600));
+    QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+    QCOMPARE(line.c_iflag & (IXON | IXOFF), tcflag_t(0));
+    QCOMPARE(line.c_lflag & ICANON, tcflag_t(0));
+    // The last command still arrives when the port closes right after it,
+    // and closing puts back the settings the line had before.
     comm->MODE_Com(QStringLiteral(":F#"));
     comm->COMM1close();
     QCOMPARE(pty->read(3), QByteArray(":F#"));
+    const termios after = pty->settings();
+    QCOMPARE(cfgetospeed(&after), cfgetospeed(&before));
+}
+
+void DeviceLinkTest::a_stalled_line_stays_open_and_catches_up() {
+    comm->COMM1open();
+    // The far end stops reading until the line takes no more.
+    int sent = 0;
+    for (QElapsedTimer call; sent < 100000; ++sent) {
+        call.start();
+        comm->MODE_Com(QStringLiteral(":D25"));
+        if (call.elapsed() >= 400) break; // the bounded wait of a full line
+    }
+    QVERIFY(comm->MSComm1.PortOpen());
+    QVERIFY(panel->log.isEmpty());
+    comm->MODE_Com(QStringLiteral(":F#"));
+    // Reading again, the far end gets every command in order, the last one last.
+    const QByteArray expected = QByteArray(":D25").repeated(sent + 1) + ":F#";
+    QByteArray got;
+    for (QDeadlineTimer deadline(10000); got.size() < expected.size() && !deadline.hasExpired();) {
+        QCoreApplication::processEvents();
+        got += pty->read(1, 20);
+    }
+    QCOMPARE(got.size(), expected.size());
+    QCOMPARE(got, expected);
 }
 
 void DeviceLinkTest::port_numbers_map_to_devices() {
@@ -151,6 +190,9 @@ void DeviceLinkTest::an_unplugged_adapter_closes_the_port_until_it_is_back() {
     pty.reset();
     QFile::remove(dir->path() + "/com3");
     QTRY_VERIFY(!comm->MSComm1.PortOpen());
+    // The panel no longer claims any control: lamps as at start, offline view.
+    QCOMPARE(panel->log, QStringList({"Shape1(0)=e0e0e0", "Shape1(1)=e0e0e0", "View_init(0)"}));
+    panel->log.clear();
     // The dead line raises nothing more: a short idle spell costs no CPU.
     const auto cpu_ms = [] {
         rusage u{};
@@ -175,6 +217,33 @@ void DeviceLinkTest::an_unplugged_adapter_closes_the_port_until_it_is_back() {
     QCOMPARE(pty->read(3), QByteArray(":O#"));
     pty->write(":ELC1#");
     QTRY_COMPARE(panel->log.size(), 3);
+}
+
+void DeviceLinkTest::a_new_line_starts_with_an_empty_buffer_data() {
+    QTest::addColumn<bool>("vanishes");
+    QTest::newRow("the old device vanishes") << true;
+    QTest::newRow("the operator changes the port") << false;
+}
+
+void DeviceLinkTest::a_new_line_starts_with_an_empty_buffer() {
+    QFETCH(bool, vanishes);
+    comm->COMM1open();
+    pty->write(":ELM0#:EDU2"); // a report cut short as the line ends
+    QTRY_VERIFY(!panel->log.isEmpty());
+    if (vanishes) {
+        pty.reset();
+        QTRY_VERIFY(!comm->MSComm1.PortOpen());
+    } else {
+        comm->COMM1close();
+    }
+    Pty other;
+    other.link_as_port(dir->path(), 4);
+    comm->MSComm1.setCommPort(4);
+    comm->COMM1open();
+    panel->log.clear();
+    other.write("5#:EFQ45#");
+    QTRY_VERIFY(!panel->log.isEmpty());
+    QCOMPARE(panel->log, QStringList({"Label1(1)=450Hz"}));
 }
 
 namespace {

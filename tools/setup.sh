@@ -10,6 +10,7 @@ packages=(
   gstreamer1.0-plugins-good      # decodes the mp3 sound
   fonts-ipafont-gothic           # Japanese Gothic face for the captions
   xvfb xauth openbox xdotool x11-utils imagemagick  # tests and screenshots on a real X server
+  strace                         # tests read the order of the line's system calls
   sox libsox-fmt-mp3             # makes the sound file
   clang libclang-rt-14-dev       # fuzz targets (libFuzzer) and sanitizer runtimes
   desktop-file-utils             # checks and indexes the menu entry

@@ -32,10 +32,15 @@ COMM::COMM(PanelView& panel_, Toolkit& toolkit_, const QString& program_dir, QOb
     : QObject(parent), MSComm1(program_dir), panel(panel_), toolkit(toolkit_),
       sound_file(program_dir + QStringLiteral("/se-033.mp3")) {
     connect(&MSComm1, &MSComm::OnComm, this, &COMM::MSComm1_OnComm);
+    connect(&MSComm1, &MSComm::LineLost, this, &COMM::line_lost);
 }
 
 void COMM::COMM1open() {
-    if (!MSComm1.PortOpen()) MSComm1.setPortOpen(true);
+    if (!MSComm1.PortOpen()) {
+        // Bytes of an earlier line must not join those of the new one.
+        RX_buf.clear();
+        MSComm1.setPortOpen(true);
+    }
     if (!MSComm1.PortOpen()) {
         toolkit.MsgBox(QStringLiteral("現在COMに使用できるポートがありません。"),
                        Toolkit::vbOKCancel + Toolkit::vbExclamation, QStringLiteral("通信エラー"));
@@ -49,6 +54,14 @@ void COMM::COMM1close() {
 void COMM::MODE_Com(const QString& dat) {
     const QString command = trim_spaces(dat);
     if (MSComm1.PortOpen()) MSComm1.Output(command);
+}
+
+void COMM::line_lost() {
+    // Nothing controls the inverter from here any more: show the panel as it
+    // starts, offline, rather than a PC control that no longer holds.
+    panel.setShape1BackColor(0, colour_lamp_start);
+    panel.setShape1BackColor(1, colour_lamp_start);
+    panel.View_init(0);
 }
 
 void COMM::MSComm1_OnComm() {

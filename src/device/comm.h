@@ -29,6 +29,7 @@ public:
 
 private:
     void MSComm1_OnComm();
+    void line_lost();
 
     PanelView& panel;
     Toolkit& toolkit;

@@ -4,9 +4,13 @@
 #include "port_map.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
+#include <cerrno>
+#include <poll.h>
+#include <termios.h>
 
 namespace {
-// A command is a few bytes; this bounds the wait for a stuck line.
+// A command is a few bytes; this bounds the wait for a stalled line.
 constexpr int write_timeout_ms = 500;
 } // namespace
 
@@ -15,22 +19,44 @@ MSComm::MSComm(QString dir, QObject* parent) : QObject(parent), program_dir(std:
     connect(&port, &QSerialPort::errorOccurred, this, &MSComm::line_failed);
 }
 
+bool MSComm::device_gone() const {
+    const int error = errno; // set by the system call that failed
+    if (error == EIO || error == ENXIO || error == ENODEV) return true;
+    pollfd p{int(port.handle()), 0, 0};
+    if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return true;
+    return !QFileInfo::exists(port.portName());
+}
+
 void MSComm::line_failed(QSerialPort::SerialPortError error) {
-    // A failing read or write means the device went away (adapter unplugged,
-    // other end closed). Close the port: it then reads as closed, commands are
-    // dropped, the dead line stops raising notifications, and the next open
-    // finds the device anew.
-    const bool line_gone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
-                           error == QSerialPort::WriteError;
-    if (line_gone && port.isOpen()) {
+    if (error == QSerialPort::NoError || !port.isOpen()) return;
+    // Only a device that went away (adapter unplugged, other end closed) closes
+    // the port: the dead line then stops raising notifications and the next
+    // open finds the device anew. A line that is only slow or stalled, whose
+    // output buffer is full, stays open and catches up later.
+    if (device_gone()) {
         LINE_LOG << "COM" << port_number << " lost (" << port.errorString() << "), port closed";
         port.close();
+        emit LineLost();
+        return;
     }
+    LINE_LOG << "COM" << port_number << ": " << port.errorString() << ", port kept open";
+    port.clearError();
+}
+
+void MSComm::drain() {
+    // Bytes still queued in Qt go to the system first; tcdrain then waits until
+    // the system has sent them. Without flow control that wait is bounded by
+    // the output buffer at 9600 baud.
+    if (port.bytesToWrite() > 0) port.waitForBytesWritten(write_timeout_ms);
+    ::tcdrain(int(port.handle()));
 }
 
 bool MSComm::setPortOpen(bool open) {
     if (!open) {
         if (port.isOpen()) {
+            // Closing puts back the settings the line had before it was
+            // opened, at once; drain first so no command leaves at those.
+            drain();
             port.close();
             LINE_LOG << "COM" << port_number << " closed";
         }
@@ -66,11 +92,11 @@ bool MSComm::Output(const QString& text) {
     // QSerialPort keeps written bytes until its event loop runs; push them to
     // the system now so that a close right after cannot lose them.
     const QDeadlineTimer deadline(write_timeout_ms);
-    while (port.bytesToWrite() > 0 && !deadline.hasExpired()) {
+    while (port.isOpen() && port.bytesToWrite() > 0 && !deadline.hasExpired()) {
         if (!port.flush() && !port.waitForBytesWritten(int(deadline.remainingTime()))) break;
     }
-    const bool sent = port.bytesToWrite() == 0;
-    LINE_LOG << "-> " << text << (sent ? "" : " not written in time");
+    const bool sent = port.isOpen() && port.bytesToWrite() == 0;
+    LINE_LOG << "-> " << text << (sent ? "" : " queued: the line does not take it now");
     return sent;
 }
 

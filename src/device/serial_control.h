@@ -21,11 +21,12 @@ public:
 
     bool PortOpen() const { return port.isOpen(); }
     // Opens the selected port (true) or closes it (false); returns whether the
-    // requested state was reached.
+    // requested state was reached. Closing first lets every byte handed over
+    // leave at the line's own settings.
     bool setPortOpen(bool open);
 
     // Hands the characters to the operating system, one byte each, before
-    // returning; returns false when the system refused them.
+    // returning; returns false when the system did not take them in time.
     bool Output(const QString& text);
     // Every byte received and not read yet.
     QByteArray Input();
@@ -33,10 +34,14 @@ public:
 
 signals:
     void OnComm();
+    // The device went away (hang-up, I/O error, node removed); the port is closed.
+    void LineLost();
 
 private:
     void data_arrived();
     void line_failed(QSerialPort::SerialPortError error);
+    bool device_gone() const;
+    void drain();
 
     QString program_dir;
     QSerialPort port;

@@ -6,7 +6,6 @@ namespace {
 
 constexpr Colour form_colour = rgb(255, 224, 192);
 constexpr Colour heading_colour = rgb(255, 255, 192);
-constexpr Colour lamp_start_colour = rgb(224, 224, 224);
 constexpr Colour shutter_start_colour = rgb(192, 192, 192);
 constexpr Colour text_white = rgb(255, 255, 255);
 
@@ -77,13 +76,13 @@ void Form1::connect_handlers() {
 
 void Form1::build_source_and_mode() {
     Command2[1] = new CommandButton(QStringLiteral("前面VR"), {120, 120, 855, 615}, this);
-    Shape1[1] = new Shape(Shape::Kind::Rectangle, lamp_start_colour, {120, 720, 855, 135}, this);
+    Shape1[1] = new Shape(Shape::Kind::Rectangle, colour_lamp_start, {120, 720, 855, 135}, this);
     Command2[0] = new CommandButton(QStringLiteral("パソコン"), {120, 1080, 855, 615}, this);
-    Shape1[0] = new Shape(Shape::Kind::Rectangle, lamp_start_colour, {120, 1680, 855, 135}, this);
+    Shape1[0] = new Shape(Shape::Kind::Rectangle, colour_lamp_start, {120, 1680, 855, 135}, this);
     Command4[0] = new CommandButton(QStringLiteral("電圧"), {1560, 120, 735, 495}, this);
-    Shape4[0] = new Shape(Shape::Kind::Rectangle, lamp_start_colour, {1560, 600, 735, 135}, this);
+    Shape4[0] = new Shape(Shape::Kind::Rectangle, colour_lamp_start, {1560, 600, 735, 135}, this);
     Command4[1] = new CommandButton(QStringLiteral("周波数"), {2520, 120, 735, 495}, this);
-    Shape4[1] = new Shape(Shape::Kind::Rectangle, lamp_start_colour, {2520, 600, 735, 135}, this);
+    Shape4[1] = new Shape(Shape::Kind::Rectangle, colour_lamp_start, {2520, 600, 735, 135}, this);
     Command4[2] = new CommandButton(QStringLiteral("設定保存"), {4440, 120, 1095, 615}, this);
     Line2 = new LineControl(120, 960, 5880, 960, this);
 }

@@ -14,8 +14,9 @@ constexpr Colour rgb(int r, int g, int b) {
 constexpr Colour colour_red = 0x000000FF;
 constexpr Colour colour_orange = 0x000080FF;
 constexpr Colour colour_yellow = 0x0000FFFF;
-constexpr Colour colour_menu = 0x80000004;   // scheme colour 4: menu background
-constexpr Colour colour_window = 0x80000005; // scheme colour 5: window background
+constexpr Colour colour_lamp_start = rgb(224, 224, 224); // a lamp before any report
+constexpr Colour colour_menu = 0x80000004;               // scheme colour 4: menu background
+constexpr Colour colour_window = 0x80000005;             // scheme colour 5: window background
 
 constexpr bool is_scheme_colour(Colour c) {
     return (c & 0x80000000u) != 0;

@@ -71,3 +71,9 @@ void Pty::write(QByteArrayView bytes) {
         }
     }
 }
+
+termios Pty::settings() const {
+    termios t{};
+    tcgetattr(master, &t);
+    return t;
+}

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <termios.h>
 
 // A real pseudo-terminal for serial tests: the program opens the slave side as
 // its port, the test plays the inverter on the master side.
@@ -22,6 +23,8 @@ public:
     // Waits until the line has been quiet for quiet_ms and returns what came.
     QByteArray read_quiet(int quiet_ms = 100);
     void write(QByteArrayView bytes);
+    // The line settings in force on the program's side.
+    termios settings() const;
 
 private:
     int master = -1;
