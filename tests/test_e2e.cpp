@@ -1,22 +1,13 @@
 // The real program in a real window on an X server with a window manager,
 // driven by X input at the controls' places, with the simulator as the
 // inverter. What the panel shows is read from the screen, not from inside it.
-#include <QDir>
+#include "support/desktop.h"
+
 #include <QFile>
-#include <QGuiApplication>
-#include <QImage>
-#include <QPixmap>
-#include <QProcess>
-#include <QScreen>
-#include <QTemporaryDir>
+#include <QFileInfo>
 #include <QTest>
 
 namespace {
-
-// A control's centre in window pixels, from its place in twips (15 to the pixel).
-QPoint centre(int left, int top, int width, int height) {
-    return {(left + width / 2) / 15, (top + height / 2) / 15};
-}
 
 // Places on the panel.
 const QPoint pc_button = centre(120, 1080, 855, 615);   // "パソコン"
@@ -44,13 +35,6 @@ QPoint duty_box(int row) {
 const QColor orange(255, 128, 0);
 const QColor red(255, 0, 0);
 
-QString run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(10000);
-    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-}
-
 } // namespace
 
 class EndToEndTest : public QObject {
@@ -62,46 +46,34 @@ private slots:
 
 private:
     QStringList received() const; // commands the simulator got, in order
-    QColor pixel(QPoint at) const;
-    void click(QPoint at, int button = 1);
     void expect_commands(const QStringList& expected);
 
-    QTemporaryDir dir;
+    DesktopPanel panel{0}; // its port COM1 is the simulator's
     QProcess sim;
-    QProcess panel;
-    QString window;
     qsizetype seen = 0;
 };
 
 void EndToEndTest::initTestCase() {
-    // The program and its files in a folder of their own, as installed.
-    QVERIFY(QFile::copy(QStringLiteral(LUMIVANE_EXE), dir.filePath("lumivane")));
-    QVERIFY(QFile::copy(QStringLiteral(LUMIVANE_ASSETS "/el_dat.txt"), dir.filePath("el_dat.txt")));
-    QFile::setPermissions(dir.filePath("el_dat.txt"), QFile::ReadOwner | QFile::WriteOwner);
+    // The shipped presets beside the program.
+    QVERIFY(QFile::copy(QStringLiteral(LUMIVANE_ASSETS "/el_dat.txt"), panel.path("el_dat.txt")));
+    QFile::setPermissions(panel.path("el_dat.txt"), QFile::ReadOwner | QFile::WriteOwner);
     sim.setProcessChannelMode(QProcess::MergedChannels);
     sim.start(QStringLiteral(LUMIVANE_SIM),
-              {"--dir", dir.path(), "--port", "1", "--log", dir.filePath("sim.log")});
+              {"--dir", panel.dir.path(), "--port", "1", "--log", panel.path("sim.log")});
     QVERIFY(sim.waitForStarted());
-    QTRY_VERIFY(QFileInfo(dir.filePath("com1")).isSymLink());
-    panel.setProcessChannelMode(QProcess::ForwardedChannels);
-    panel.start(dir.filePath("lumivane"), {});
-    QVERIFY(panel.waitForStarted());
-    window = run("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Lumivane ver1.54$"})
-                 .section('\n', 0, 0);
-    QVERIFY(!window.isEmpty());
-    QTRY_VERIFY(run("xprop", {"-id", window, "_NET_FRAME_EXTENTS"}).contains('='));
-    run("xdotool", {"windowactivate", "--sync", window});
+    QTRY_VERIFY(QFileInfo(panel.path("com1")).isSymLink());
+    QVERIFY(panel.start());
 }
 
 void EndToEndTest::cleanupTestCase() {
-    if (panel.state() != QProcess::NotRunning) panel.kill();
-    panel.waitForFinished();
+    panel.process.kill();
+    panel.process.waitForFinished();
     sim.terminate();
     sim.waitForFinished();
 }
 
 QStringList EndToEndTest::received() const {
-    QFile log(dir.filePath("sim.log"));
+    QFile log(panel.path("sim.log"));
     QStringList commands;
     if (!log.open(QIODevice::ReadOnly)) return commands;
     for (const QByteArray& line : log.readAll().split('\n')) {
@@ -112,20 +84,6 @@ QStringList EndToEndTest::received() const {
     return commands;
 }
 
-QColor EndToEndTest::pixel(QPoint at) const {
-    const QImage shot = QGuiApplication::primaryScreen()
-                            ->grabWindow(window.toULongLong(), at.x(), at.y(), 1, 1)
-                            .toImage();
-    return shot.isNull() ? QColor() : shot.pixelColor(0, 0);
-}
-
-void EndToEndTest::click(QPoint at, int button) {
-    // X requests are handled in order, so each move takes effect before the
-    // button event that follows it.
-    run("xdotool", {"mousemove", "--window", window, QString::number(at.x()),
-                    QString::number(at.y()), "click", QString::number(button)});
-}
-
 void EndToEndTest::expect_commands(const QStringList& expected) {
     QTRY_VERIFY_WITH_TIMEOUT(received().size() >= seen + expected.size(), 5000);
     QCOMPARE(received().mid(seen), expected);
@@ -134,66 +92,65 @@ void EndToEndTest::expect_commands(const QStringList& expected) {
 
 void EndToEndTest::operator_session() {
     // Take control: the inverter answers and the panel shows PC control.
-    click(pc_button);
+    panel.click(pc_button);
     expect_commands({":O#"});
-    QTRY_COMPARE(pixel(pc_lamp), orange);
+    QTRY_COMPARE(panel.pixel(pc_lamp), orange);
 
     // Drag the frequency slider's knob to the right end and release it.
     const int knob_x = frequency_slider.left() + 8 + (frequency_slider.width() - 16) * 35 / 60;
     const int groove_y = frequency_slider.top() + 9;
-    run("xdotool", {"mousemove", "--window", window, QString::number(knob_x),
-                    QString::number(groove_y), "mousedown", "1", "mousemove", "--window", window,
-                    QString::number(frequency_slider.right() + 40), QString::number(groove_y),
-                    "mouseup", "1"});
+    panel.press({knob_x, groove_y});
+    panel.release({frequency_slider.right() + 40, groove_y});
     expect_commands({":E70"});
 
     // Step buttons: one below the frequency slider, one above the duty slider.
-    click(frequency_down);
-    click(duty_up);
+    panel.click(frequency_down);
+    panel.click(duty_up);
     expect_commands({":E69", ":D01"});
 
     // Store into row 2 what the inverter reported, then recall it.
-    QTRY_VERIFY(QFile(dir.filePath("el_dat.txt")).size() > 0);
-    click(save(2));
-    QTRY_COMPARE(pixel(duty_box(2) + QPoint(-20, 0)), QColor(255, 255, 0)); // the row is marked
-    QFile file(dir.filePath("el_dat.txt"));
+    QTRY_VERIFY(QFile(panel.path("el_dat.txt")).size() > 0);
+    panel.click(save(2));
+    QTRY_COMPARE(panel.pixel(duty_box(2) + QPoint(-20, 0)), QColor(255, 255, 0)); // marked
+    QFile file(panel.path("el_dat.txt"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(),
              QByteArray(" 25 \r\n 45 \r\n 10 \r\n 40 \r\n 1 \r\n 69 \r\n 30 \r\n 50 \r\n"
                         " 40 \r\n 60 \r\n 50 \r\n 70 \r\n 15 \r\n 30 \r\n"));
-    click(recall(1));
+    panel.click(recall(1));
     expect_commands({":D10", ":E40"});
-    click(recall(2));
+    panel.click(recall(2));
     expect_commands({":D01", ":E69"});
 
     // The shutter: held, then released, with the lamp red while it is active.
-    run("xdotool", {"mousemove", "--window", window, QString::number(shutter.x()),
-                    QString::number(shutter.y()), "mousedown", "1"});
+    panel.press(shutter);
     expect_commands({":C1#"});
-    QTRY_COMPARE(pixel(shutter_lamp), red);
-    run("xdotool", {"mouseup", "1"});
+    QTRY_COMPARE(panel.pixel(shutter_lamp), red);
+    panel.release(shutter);
     expect_commands({":C0#"});
-    QTRY_VERIFY(pixel(shutter_lamp) != red);
+    QTRY_VERIFY(panel.pixel(shutter_lamp) != red);
 
     // Back to the front panel: the adjustment-mode buttons become usable.
-    click(front_button);
+    panel.click(front_button);
     expect_commands({":F#"});
-    QTRY_COMPARE(pixel(front_lamp), orange);
-    QVERIFY(pixel(pc_lamp) != orange);
-    click(frequency_mode);
+    QTRY_COMPARE(panel.pixel(front_lamp), orange);
+    QVERIFY(panel.pixel(pc_lamp) != orange);
+    panel.click(frequency_mode);
     expect_commands({":M1#"});
-    QTRY_COMPARE(pixel(frequency_mode_lamp), orange);
+    QTRY_COMPARE(panel.pixel(frequency_mode_lamp), orange);
 
     // Always on top, and back.
-    click(on_top_button);
-    QTRY_VERIFY(run("xprop", {"-id", window, "_NET_WM_STATE"}).contains("_NET_WM_STATE_ABOVE"));
-    click(on_top_button);
-    QTRY_VERIFY(!run("xprop", {"-id", window, "_NET_WM_STATE"}).contains("_NET_WM_STATE_ABOVE"));
+    panel.click(on_top_button);
+    QTRY_VERIFY(
+        run("xprop", {"-id", panel.window, "_NET_WM_STATE"}).contains("_NET_WM_STATE_ABOVE"));
+    panel.click(on_top_button);
+    QTRY_VERIFY(
+        !run("xprop", {"-id", panel.window, "_NET_WM_STATE"}).contains("_NET_WM_STATE_ABOVE"));
 
     // Closing the window hands control back and ends the program.
-    run("xdotool", {"windowactivate", "--sync", window, "key", "--clearmodifiers", "alt+F4"});
-    QVERIFY(panel.waitForFinished(10000));
-    QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+    panel.key("alt+F4");
+    QVERIFY(panel.process.waitForFinished(10000));
+    QCOMPARE(panel.process.exitStatus(), QProcess::NormalExit);
     expect_commands({":F#"});
     QCOMPARE(received().size(), seen); // ":F#" is the last thing on the wire
 }

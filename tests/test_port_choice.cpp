@@ -132,6 +132,7 @@ void PortChoiceTest::a_store_that_fails_keeps_the_old_file() {
     panel.write_file("com_no.txt", "3\r\n");
     panel.start();
     {
+        QVERIFY(QFile::setPermissions(panel.file("com_no.txt"), QFile::ReadOwner));
         ReadOnlyFolder read_only(panel.dir.path());
         panel.pick_port(4);
     }

@@ -6,8 +6,15 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <condition_variable>
 #include <csignal>
+#include <fcntl.h>
+#include <mutex>
+#include <optional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -37,6 +44,8 @@ QList<Colour> markers(const Form1& form) {
     return m;
 }
 
+enum FileKind { plain, fifo, sparse, linked };
+
 QList<Colour> marked(int row) {
     QList<Colour> m(7, colour_window);
     m[row] = colour_yellow;
@@ -58,6 +67,8 @@ private slots:
     void recall_reads_the_file_again();
     void switching_windows_keeps_marker_and_table();
     void failed_stores_keep_the_old_file_and_warn();
+    void unusual_settings_files_data();
+    void unusual_settings_files();
     void shutter_follows_the_mouse_button();
 
 private:
@@ -261,6 +272,7 @@ void PresetsTest::failed_stores_keep_the_old_file_and_warn() {
     panel->pty.write(":EDU25#:EFQ45#");
     QTRY_COMPARE(start::cur_freq, qint16(45));
     {
+        QVERIFY(QFile::setPermissions(panel->file("el_dat.txt"), QFile::ReadOwner));
         ReadOnlyFolder read_only(panel->dir.path());
         form.Command6_Click(2);
     }
@@ -288,6 +300,79 @@ void PresetsTest::failed_stores_keep_the_old_file_and_warn() {
     QCOMPARE(form.Text2[5]->text(), QStringLiteral(" 100"));
     QCOMPARE(markers(form), marked(5));
     QCOMPARE(panel->pty.read_quiet(), QByteArray());
+}
+
+void PresetsTest::unusual_settings_files_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("read_only"); // the folders, not the file
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("after");
+    const QByteArray recalled(":D10:E40");
+    const QByteArray stored(" 25 \r\n 45 \r\n 0 \r\n 0 \r\n 20 \r\n 40 \r\n 30 \r\n"
+                            " 50 \r\n 40 \r\n 60 \r\n 50 \r\n 70 \r\n 15 \r\n 30 \r\n");
+    QTest::newRow("FIFO el_dat.txt")
+        << "el_dat.txt" << int(fifo) << false << QByteArray() << QByteArray(" 0 \r\n").repeated(14);
+    QTest::newRow("1 GiB el_dat.txt") << "el_dat.txt" << int(sparse) << false << recalled << stored;
+    QTest::newRow("read-only folder") << "el_dat.txt" << int(plain) << true << recalled << stored;
+    QTest::newRow("linked el_dat.txt")
+        << "el_dat.txt" << int(linked) << false << recalled << stored;
+    QTest::newRow("linked, read-only folders")
+        << "el_dat.txt" << int(linked) << true << recalled << stored;
+    QTest::newRow("FIFO com_no.txt")
+        << "com_no.txt" << int(fifo) << false << QByteArray() << QByteArray("3\r\n");
+    QTest::newRow("com_no.txt, read-only folder")
+        << "com_no.txt" << int(plain) << true << QByteArray() << QByteArray("3\r\n");
+}
+
+// Start-up, then a recall and a store of row 1 or a pick of COM3, with a
+// settings file that is a FIFO, huge, linked, or writable in a read-only folder.
+void PresetsTest::unusual_settings_files() {
+    QFETCH(QString, name);
+    QFETCH(int, kind);
+    QFETCH(bool, read_only);
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, after);
+    PanelFixture panel;
+    const QString path = panel.file(name);
+    const QString elsewhere = panel.file("elsewhere");
+    panel.write_file("com_no.txt", name == u"el_dat.txt" ? "3\r\n" : "7\r\n");
+    panel.write_file("el_dat.txt", shipped);
+    if (kind == fifo) QVERIFY(QFile::remove(path) && mkfifo(qPrintable(path), 0600) == 0);
+    if (kind == sparse) QVERIFY(QFile::resize(path, qint64(1) << 30));
+    if (kind == linked) {
+        QVERIFY(QDir().mkpath(elsewhere));
+        QVERIFY(QFile::rename(path, elsewhere + "/el_dat.txt"));
+        QVERIFY(QFile::link(elsewhere + "/el_dat.txt", path));
+    }
+    // A panel stuck opening the FIFO is let go every 5 s, to fail on the clock below.
+    const std::jthread unblock([file = path.toLocal8Bit()](std::stop_token stop) {
+        std::mutex m;
+        std::unique_lock lock(m);
+        std::condition_variable_any cv;
+        while (!cv.wait_for(lock, stop, std::chrono::seconds(5),
+                            [&] { return stop.stop_requested(); }))
+            close(open(file.constData(), O_WRONLY | O_NONBLOCK));
+    });
+    QElapsedTimer clock;
+    clock.start();
+    panel.start();
+    if (name == u"el_dat.txt") panel.take_pc_control();
+    std::optional<ReadOnlyFolder> guards[2];
+    if (read_only) guards[0].emplace(panel.dir.path());
+    if (read_only && kind == linked) guards[1].emplace(elsewhere);
+    if (name == u"com_no.txt") {
+        panel.pick_port(2);
+    } else {
+        panel.form->Command5_Click(1);
+        if (kind == sparse) QVERIFY(read_preset_file(path)->size() <= 64 * 1024);
+        panel.form->Command6_Click(1);
+    }
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(panel.pty.read_quiet(), sent);
+    QCOMPARE(panel.read_file(name), after);
+    QVERIFY(panel.toolkit.boxes.isEmpty());
+    QCOMPARE(QFileInfo(path).isSymLink(), kind == linked);
 }
 
 void PresetsTest::shutter_follows_the_mouse_button() {

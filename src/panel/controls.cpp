@@ -1,9 +1,12 @@
 #include "controls.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
+#include <QStyleOptionSlider>
 
 QRect to_pixels(const Twips& place) {
     auto px = [](int twips) { return (twips + 7) / 15; };
@@ -45,8 +48,10 @@ void CommandButton::mousePressEvent(QMouseEvent* event) {
     held |= event->button();
     emit MouseDown(event->button());
     // Qt's button handles the left button only; the others are accepted here so
-    // that the button keeps the mouse until they are released.
-    if (event->button() == Qt::LeftButton)
+    // that the button keeps the mouse until they are released. A handler that
+    // showed a modal box has let the box's event loop take the release: the
+    // press is over then, and the button must not be drawn pressed.
+    if (event->button() == Qt::LeftButton && (QGuiApplication::mouseButtons() & Qt::LeftButton))
         QPushButton::mousePressEvent(event);
     else
         event->accept();
@@ -63,6 +68,14 @@ void CommandButton::mouseReleaseEvent(QMouseEvent* event) {
         event->accept();
 }
 
+void CommandButton::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter)
+        QPushButton::keyPressEvent(event);
+    else if (!event->isAutoRepeat())
+        click();
+}
+
 SliderControl::SliderControl(int min, int max, int value, const Twips& place, QWidget* parent)
     : QSlider(Qt::Horizontal, parent) {
     setRange(min, max);
@@ -72,12 +85,27 @@ SliderControl::SliderControl(int min, int max, int value, const Twips& place, QW
     setTickPosition(QSlider::TicksBelow);
     setTickInterval(5);
     setGeometry(to_pixels(place));
+    setFocusPolicy(Qt::StrongFocus); // the wheel gives no focus
 }
 
 void SliderControl::mousePressEvent(QMouseEvent* event) {
     held |= event->button();
-    QSlider::mousePressEvent(event);
-    event->accept(); // keep the mouse for buttons the slider itself ignores
+    // Qt pages only for presses near the groove, and some styles move the knob
+    // to the pointer with the middle button; so the paging is done here.
+    if (event->button() == Qt::LeftButton) {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect knob =
+            style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+        const int x = event->position().toPoint().x();
+        if (x < knob.left())
+            triggerAction(SliderPageStepSub);
+        else if (x > knob.right())
+            triggerAction(SliderPageStepAdd);
+        else
+            QSlider::mousePressEvent(event);
+    }
+    event->accept(); // keep the mouse for every button until it is released
 }
 
 void SliderControl::mouseReleaseEvent(QMouseEvent* event) {
@@ -87,6 +115,19 @@ void SliderControl::mouseReleaseEvent(QMouseEvent* event) {
         held &= ~event->button();
         emit MouseUp(event->button());
     }
+}
+
+void SliderControl::wheelEvent(QWheelEvent* event) {
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    wheel_angle += event->inverted() ? -event->angleDelta().y() : event->angleDelta().y();
+    for (; wheel_angle >= 120; wheel_angle -= 120)
+        triggerAction(SliderSingleStepAdd);
+    for (; wheel_angle <= -120; wheel_angle += 120)
+        triggerAction(SliderSingleStepSub);
+    event->accept();
 }
 
 Shape::Shape(Kind kind_, Colour colour, const Twips& place, QWidget* parent)
@@ -154,24 +195,23 @@ void TextBox::setBackColor(Colour colour) {
 
 namespace {
 
-// Keeps what the operator types into the selector's text from acting like a
-// pick: Qt's combo box would select and announce a matching entry when the
-// text is confirmed with Enter or the field loses the focus.
-class TypedTextFilter : public QObject {
+// The selector's text field. Qt's combo box takes text confirmed with Enter or
+// left by moving the focus as a pick of the matching entry; `typing` is set
+// while the field handles those events, so that no Click follows. The combo
+// box hands its key and focus events to the field's handler directly, past any
+// event filter, so they are caught here.
+class SelectorText : public QLineEdit {
 public:
-    explicit TypedTextFilter(bool& flag, QObject* parent) : QObject(parent), typing(flag) {}
+    SelectorText(bool& flag, QWidget* parent) : QLineEdit(parent), typing(flag) {}
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
+    bool event(QEvent* event) override {
+        const auto* key =
+            event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
         const bool confirm = event->type() == QEvent::FocusOut ||
-                             (event->type() == QEvent::KeyPress &&
-                              (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
-                               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
-        if (!confirm) return false;
-        typing = true;
-        watched->event(event);
-        typing = false;
-        return true;
+                             (key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter));
+        const QScopedValueRollback<bool> during(typing, typing || confirm);
+        return QLineEdit::event(event);
     }
 
 private:
@@ -184,13 +224,14 @@ ComboControl::ComboControl(const QStringList& entries, const QString& text, cons
                            QWidget* parent)
     : QComboBox(parent) {
     setEditable(true);
+    setLineEdit(new SelectorText(typing, this));
+    setFocusPolicy(Qt::StrongFocus); // the wheel gives no focus
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
     addItems(entries);
     setText(text);
     setMaxVisibleItems(int(entries.size()));
     setGeometry(to_pixels(place));
-    lineEdit()->installEventFilter(new TypedTextFilter(typing, this));
     connect(this, &QComboBox::activated, this, [this] {
         if (!typing) emit Click();
     });
@@ -220,6 +261,13 @@ bool ComboControl::event(QEvent* e) {
         setToolTip(row >= 0 ? hint(row) : QString());
     }
     return QComboBox::event(e);
+}
+
+void ComboControl::wheelEvent(QWheelEvent* e) {
+    if (hasFocus())
+        QComboBox::wheelEvent(e);
+    else
+        e->ignore();
 }
 
 QWidget* make_picture(Colour colour, const Twips& place, QWidget* parent) {

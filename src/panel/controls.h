@@ -12,7 +12,8 @@
 
 // The panel's controls on top of Qt widgets, with the event rules the handlers
 // rely on: mouse-down and mouse-up for any mouse button, keyboard activation
-// raising click only, and nothing raised when the program sets a value.
+// raising click only, the wheel acting only on the control with the focus, and
+// nothing raised when the program sets a value.
 
 // A place in twips (1/1440 inch), 15 to the pixel at 96 dpi.
 struct Twips {
@@ -42,6 +43,8 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Enter and keypad Enter click the focused button, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     Qt::MouseButtons held;
@@ -57,11 +60,16 @@ signals:
     void MouseUp(Qt::MouseButton button);
 
 protected:
+    // The left button drags the knob, or pages towards the pointer when it is
+    // pressed beside the knob anywhere in the control; the others move nothing.
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Only while the slider has the focus: a notch is one step, as an arrow key.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     Qt::MouseButtons held;
+    int wheel_angle = 0; // eighths of a degree turned and not yet a whole notch
 };
 
 // A filled rectangle or circle whose colour the program sets.
@@ -110,7 +118,8 @@ private:
 };
 
 // A drop-down list with editable text; Click is raised only when the operator
-// picks an entry of the list.
+// picks an entry: from the open list, or with the arrow keys or the wheel while
+// the selector has the focus. Typed text never acts.
 class ComboControl : public QComboBox {
     Q_OBJECT
 public:
@@ -132,6 +141,7 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     std::function<QString(int row)> hint;

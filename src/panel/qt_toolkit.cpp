@@ -7,9 +7,43 @@
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
-QtToolkit::QtToolkit() = default;
-QtToolkit::~QtToolkit() = default;
+SoundThread::SoundThread() : worker(new QObject) {
+    worker->moveToThread(&thread);
+    QObject::connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
+    thread.start();
+}
+
+SoundThread::~SoundThread() {
+    thread.quit();
+    thread.wait();
+}
+
+void SoundThread::play(const QString& path) {
+    const QMutexLocker lock(&mutex);
+    pending = path;
+    if (std::exchange(queued, true)) return;
+    QMetaObject::invokeMethod(
+        worker, [this] { play_pending(); }, Qt::QueuedConnection);
+}
+
+void SoundThread::play_pending() {
+    QString path;
+    {
+        const QMutexLocker lock(&mutex);
+        path = std::exchange(pending, {});
+        queued = false;
+    }
+    // Made here, on the first sound, so that start-up does not load the media stack.
+    if (!player) {
+        player = new QMediaPlayer(worker);
+        player->setAudioOutput(new QAudioOutput(player));
+    }
+    player->stop();
+    player->setSource(QUrl::fromLocalFile(path));
+    player->play();
+}
 
 int QtToolkit::MsgBox(const QString& prompt, int buttons, const QString& title) {
     const bool ok_cancel = (buttons & 7) == vbOKCancel;
@@ -28,14 +62,7 @@ void QtToolkit::DoEvents() {
 }
 
 void QtToolkit::PlaySound(const QString& path) {
-    if (!player) {
-        audio = std::make_unique<QAudioOutput>();
-        player = std::make_unique<QMediaPlayer>();
-        player->setAudioOutput(audio.get());
-    }
-    player->stop();
-    player->setSource(QUrl::fromLocalFile(path));
-    player->play();
+    sound.play(path);
 }
 
 void QtToolkit::End() {

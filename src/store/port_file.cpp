@@ -1,8 +1,7 @@
 #include "port_file.h"
 
+#include "read_file.h"
 #include "replace_file.h"
-
-#include <QFile>
 
 namespace {
 
@@ -47,9 +46,9 @@ QByteArray port_file_content(const QString& comm_ch) {
 }
 
 std::optional<qint16> read_port_file(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    return port_in_file_content(file.readAll());
+    const std::optional<QByteArray> content = read_file(path);
+    if (!content) return std::nullopt;
+    return port_in_file_content(*content);
 }
 
 bool write_port_file(const QString& path, const QString& comm_ch) {

@@ -17,10 +17,10 @@ std::optional<qint16> port_in_file_content(QByteArrayView content);
 // The bytes written for a port number given as its decimal text.
 QByteArray port_file_content(const QString& comm_ch);
 
-// Reads the file at path; nothing when it is missing, unreadable or names no port.
+// Reads the file at path (as read_file does); nothing when it is missing,
+// unreadable, no regular file or names no port.
 std::optional<qint16> read_port_file(const QString& path);
 
-// Replaces the file at path with the port's bytes. The new content goes to a
-// temporary file in the same folder that is then renamed over the old one, so
-// a failure at any step leaves the old file whole. Returns whether it worked.
+// Replaces the file at path with the port's bytes, as replace_file does.
+// Returns whether it worked.
 bool write_port_file(const QString& path, const QString& comm_ch);

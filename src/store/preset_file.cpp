@@ -1,8 +1,8 @@
 #include "preset_file.h"
 
+#include "read_file.h"
 #include "replace_file.h"
 
-#include <QFile>
 #include <algorithm>
 #include <limits>
 
@@ -79,9 +79,7 @@ int read_preset_numbers(QByteArrayView content, PresetNumbers& numbers) {
 }
 
 std::optional<QByteArray> read_preset_file(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    return file.readAll();
+    return read_file(path);
 }
 
 bool write_preset_file(const QString& path, const PresetNumbers& numbers) {

@@ -23,12 +23,12 @@ QByteArray preset_file_content(const PresetNumbers& numbers);
 // the even neighbour); anything after the 14th number is ignored.
 int read_preset_numbers(QByteArrayView content, PresetNumbers& numbers);
 
-// The file's content; nothing when it cannot be opened.
+// The file's first 64 KiB, as read_file reads them; nothing when it cannot be
+// opened or is no regular file.
 std::optional<QByteArray> read_preset_file(const QString& path);
 
-// Replaces the file with the numbers: written to a temporary file in the same
-// folder and renamed over the old one, so that any failure leaves the old file
-// whole. Returns whether it worked.
+// Replaces the file with the numbers, as replace_file does. Returns whether it
+// worked.
 bool write_preset_file(const QString& path, const PresetNumbers& numbers);
 
 // A preset box's text: one blank before a number that is zero or positive.

@@ -1,0 +1,87 @@
+#include "desktop.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QTest>
+
+QPoint centre(int left, int top, int width, int height) {
+    return {(left + width / 2) / 15, (top + height / 2) / 15};
+}
+
+QString run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(10000);
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+DesktopPanel::DesktopPanel(int pty_port) {
+    QFile::copy(QStringLiteral(LUMIVANE_EXE), path("lumivane"));
+    if (pty_port > 0) pty.link_as_port(dir.path(), pty_port);
+}
+
+DesktopPanel::~DesktopPanel() {
+    process.kill();
+    process.waitForFinished();
+}
+
+bool DesktopPanel::start(const QStringList& args, const QStringList& launcher) {
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    const QStringList command = launcher + QStringList{path("lumivane")} + args;
+    process.start(command.first(), command.mid(1));
+    // Input before the window manager has framed the window can be lost.
+    const auto framed = [this] {
+        window = find(QStringLiteral("Lumivane ver1.54"));
+        return !window.isEmpty() &&
+               run("xprop", {"-id", window, "_NET_FRAME_EXTENTS"}).contains('=');
+    };
+    if (!QTest::qWaitFor(framed, 20000)) return false;
+    run("xdotool", {"windowactivate", "--sync", window});
+    return true;
+}
+
+void DesktopPanel::pointer(QPoint at, const QStringList& actions) {
+    // X requests are handled in order, so the move takes effect before the
+    // button events that follow it.
+    run("xdotool", QStringList{"mousemove", "--window", window, QString::number(at.x()),
+                               QString::number(at.y())} +
+                       actions);
+}
+
+void DesktopPanel::click(QPoint at, int button) {
+    pointer(at, {"click", QString::number(button)});
+}
+
+void DesktopPanel::press(QPoint at, int button) {
+    pointer(at, {"mousedown", QString::number(button)});
+}
+
+void DesktopPanel::release(QPoint at, int button) {
+    pointer(at, {"mouseup", QString::number(button)});
+}
+
+void DesktopPanel::wheel(QPoint at, int notches) {
+    pointer(at, {"click", "--repeat", QString::number(std::abs(notches)), notches > 0 ? "4" : "5"});
+}
+
+void DesktopPanel::key(const QString& keys, const QString& to) {
+    run("xdotool", QStringList{"windowactivate", "--sync", to.isEmpty() ? window : to, "key"} +
+                       keys.split(' ', Qt::SkipEmptyParts));
+}
+
+QColor DesktopPanel::pixel(QPoint at) const {
+    return grab({at, QSize(1, 1)}).pixelColor(0, 0);
+}
+
+QImage DesktopPanel::grab(const QRect& area) const {
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(window.toULongLong(), area.x(), area.y(), area.width(), area.height())
+        .toImage();
+}
+
+QString DesktopPanel::find(const QString& title) const {
+    return run("xdotool", {"search", "--onlyvisible", "--name", '^' + title + '$'})
+        .section('\n', 0, 0);
+}

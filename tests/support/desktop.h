@@ -1,0 +1,48 @@
+#pragma once
+
+#include "support/pty.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QProcess>
+#include <QTemporaryDir>
+
+// A control's centre in window pixels, from its place in twips (15 to the pixel).
+QPoint centre(int left, int top, int width, int height);
+// Runs a program to its end and returns its standard output, trimmed.
+QString run(const QString& program, const QStringList& args);
+
+// The real program in a folder of its own, as installed, on the X server of
+// the test, driven by X input at places in window pixels. A pseudo-terminal is
+// linked as port pty_port (0: none) before the program starts.
+class DesktopPanel {
+public:
+    explicit DesktopPanel(int pty_port = 1);
+    ~DesktopPanel();
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    // Starts the program, under `launcher` when one is given (a tracer, say),
+    // and waits until its window is managed and active.
+    bool start(const QStringList& args = {}, const QStringList& launcher = {});
+
+    void click(QPoint at, int button = 1);
+    void press(QPoint at, int button = 1);
+    void release(QPoint at, int button = 1);
+    // Turns the wheel by whole notches, away from the operator when positive.
+    void wheel(QPoint at, int notches);
+    // Keys by their X names, separated by spaces ("ctrl+a Return"), sent to the
+    // window `to` (by default the panel's) after activating it.
+    void key(const QString& keys, const QString& to = {});
+    QColor pixel(QPoint at) const;
+    QImage grab(const QRect& area) const;
+    // The visible window with this title, or an empty string.
+    QString find(const QString& title) const;
+
+    QTemporaryDir dir;
+    Pty pty;
+    QProcess process;
+    QString window;
+
+private:
+    void pointer(QPoint at, const QStringList& actions);
+};
