@@ -1,10 +1,12 @@
-// The controls' event rules as a real X server with a window manager delivers
-// focus, keys, the wheel and the mouse to the real program, with a
-// pseudo-terminal as the inverter.
+// The real program on an X server with a window manager, with a
+// pseudo-terminal as the inverter: the controls' event rules as the server
+// delivers focus, keys, the wheel and the mouse, and the end by a signal.
 #include "support/desktop.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -34,6 +36,8 @@ private slots:
     void slider_data();
     void slider();
     void button_released_after_the_error_box();
+    void a_signal_hands_control_back_before_the_port_closes_data();
+    void a_signal_hands_control_back_before_the_port_closes();
 };
 
 void DesktopTest::focus_keys_and_wheel_data() {
@@ -139,6 +143,49 @@ void DesktopTest::button_released_after_the_error_box() {
     QTRY_VERIFY(panel.find("通信エラー").isEmpty());
     panel.click({2, 2}); // the pointer off the button, on the window's background
     QTRY_COMPARE_WITH_TIMEOUT(panel.grab(pc_button_area), released, 5000);
+}
+
+void DesktopTest::a_signal_hands_control_back_before_the_port_closes_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void DesktopTest::a_signal_hands_control_back_before_the_port_closes() {
+    QFETCH(int, signal);
+    DesktopPanel panel;
+    const QString trace_file = panel.path("trace");
+    QVERIFY(panel.start(
+        {}, {"strace", "-f", "-qq", "-e", "trace=write,ioctl,close", "-o", trace_file}));
+    panel.click(pc_button); // opens the port and takes control
+    QCOMPARE(panel.pty.read(3, 5000), QByteArray(":O#"));
+
+    const pid_t pid = run("xdotool", {"getwindowpid", panel.window}).toInt();
+    QVERIFY(pid > 0);
+    QCOMPARE(::kill(pid, signal), 0);
+    QCOMPARE(panel.pty.read(3, 5000), QByteArray(":F#"));
+    QVERIFY(panel.process.waitForFinished(10000));
+    QCOMPARE(panel.process.exitCode(), 0);
+
+    // The command is written, the line drained (TCSBRK), and only then are the
+    // line's old settings put back (TCSETS) and the port closed.
+    QFile trace(trace_file);
+    QVERIFY(trace.open(QIODevice::ReadOnly));
+    const QString calls = QString::fromLatin1(trace.readAll());
+    const QRegularExpressionMatch written =
+        QRegularExpression(R"(write\((\d+), ":F#", 3\) += 3)").match(calls);
+    QVERIFY(written.hasMatch());
+    const QString after = calls.mid(written.capturedEnd());
+    const auto first = [&](const QString& call) {
+        return after.indexOf(QRegularExpression(call.arg(written.captured(1))));
+    };
+    const qsizetype drained = first(QStringLiteral(R"(ioctl\(%1, TCSBRK, 1\))"));
+    const qsizetype restored = first(QStringLiteral(R"(ioctl\(%1, .*TCSETS)"));
+    const qsizetype closed = first(QStringLiteral(R"(close\(%1\))"));
+    QVERIFY2(drained >= 0, qPrintable(after.left(2000)));
+    QVERIFY(restored > drained);
+    QVERIFY(closed > restored);
 }
 
 QTEST_MAIN(DesktopTest)

@@ -16,21 +16,10 @@ const QPoint front_button = centre(120, 120, 855, 615); // "前面VR"
 const QPoint front_lamp = centre(120, 720, 855, 135);
 const QPoint frequency_mode = centre(2520, 120, 735, 495); // "周波数"
 const QPoint frequency_mode_lamp = centre(2520, 600, 735, 135);
-const QPoint frequency_down = centre(1200, 1800, 375, 255); // "▼" of the frequency
-const QPoint duty_up = centre(1200, 2520, 375, 255);        // "▲" of the duty
-const QPoint shutter = centre(3240, 3360, 2415, 495);       // "カメラシャッター"
+const QPoint shutter = centre(3240, 3360, 2415, 495); // "カメラシャッター"
 const QPoint shutter_lamp = centre(2760, 3360, 255, 255);
 const QPoint on_top_button = centre(8760, 120, 1695, 255); // "常に手前に表示"
 const QRect frequency_slider(1680 / 15, 1440 / 15, 3135 / 15, 630 / 15);
-QPoint recall(int row) {
-    return centre(6120 + 120, 600 + 480 * row, 495, 375);
-}
-QPoint save(int row) {
-    return centre(6120 + 3360, 600 + 480 * row, 735, 375);
-}
-QPoint duty_box(int row) {
-    return centre(6120 + 2040, 600 + 480 * row + 60, 735, 270);
-}
 
 const QColor orange(255, 128, 0);
 const QColor red(255, 0, 0);
@@ -54,9 +43,6 @@ private:
 };
 
 void EndToEndTest::initTestCase() {
-    // The shipped presets beside the program.
-    QVERIFY(QFile::copy(QStringLiteral(LUMIVANE_ASSETS "/el_dat.txt"), panel.path("el_dat.txt")));
-    QFile::setPermissions(panel.path("el_dat.txt"), QFile::ReadOwner | QFile::WriteOwner);
     sim.setProcessChannelMode(QProcess::MergedChannels);
     sim.start(QStringLiteral(LUMIVANE_SIM),
               {"--dir", panel.dir.path(), "--port", "1", "--log", panel.path("sim.log")});
@@ -102,25 +88,6 @@ void EndToEndTest::operator_session() {
     panel.press({knob_x, groove_y});
     panel.release({frequency_slider.right() + 40, groove_y});
     expect_commands({":E70"});
-
-    // Step buttons: one below the frequency slider, one above the duty slider.
-    panel.click(frequency_down);
-    panel.click(duty_up);
-    expect_commands({":E69", ":D01"});
-
-    // Store into row 2 what the inverter reported, then recall it.
-    QTRY_VERIFY(QFile(panel.path("el_dat.txt")).size() > 0);
-    panel.click(save(2));
-    QTRY_COMPARE(panel.pixel(duty_box(2) + QPoint(-20, 0)), QColor(255, 255, 0)); // marked
-    QFile file(panel.path("el_dat.txt"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(),
-             QByteArray(" 25 \r\n 45 \r\n 10 \r\n 40 \r\n 1 \r\n 69 \r\n 30 \r\n 50 \r\n"
-                        " 40 \r\n 60 \r\n 50 \r\n 70 \r\n 15 \r\n 30 \r\n"));
-    panel.click(recall(1));
-    expect_commands({":D10", ":E40"});
-    panel.click(recall(2));
-    expect_commands({":D01", ":E69"});
 
     // The shutter: held, then released, with the lamp red while it is active.
     panel.press(shutter);

@@ -20,7 +20,7 @@ MSComm::MSComm(QString dir, QObject* parent) : QObject(parent), program_dir(std:
 }
 
 bool MSComm::device_gone() const {
-    const int error = errno; // set by the system call that failed
+    const int error = errno; // of the read or write that failed
     if (error == EIO || error == ENXIO || error == ENODEV) return true;
     pollfd p{int(port.handle()), 0, 0};
     if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return true;
@@ -28,7 +28,11 @@ bool MSComm::device_gone() const {
 }
 
 void MSComm::line_failed(QSerialPort::SerialPortError error) {
-    if (error == QSerialPort::NoError || !port.isOpen()) return;
+    // Only a failed read or write says something about the device; errno is
+    // then still the failed call's. A timeout is the bounded wait of Output.
+    const bool line_error = error == QSerialPort::ResourceError ||
+                            error == QSerialPort::ReadError || error == QSerialPort::WriteError;
+    if (!line_error || !port.isOpen()) return;
     // Only a device that went away (adapter unplugged, other end closed) closes
     // the port: the dead line then stops raising notifications and the next
     // open finds the device anew. A line that is only slow or stalled, whose

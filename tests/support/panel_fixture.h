@@ -5,12 +5,8 @@
 #include "support/pty.h"
 #include "support/recording_toolkit.h"
 
-#include <QAbstractItemView>
-#include <QCoreApplication>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 // A panel started the way the program starts it, in a folder of its own, with
 // a pseudo-terminal linked as COM3 playing the inverter.
@@ -20,24 +16,25 @@ struct PanelFixture {
     Pty pty;
     std::unique_ptr<Form1> form;
 
-    PanelFixture() {
+    // The port file and the preset file hold these bytes, unless they are null.
+    explicit PanelFixture(const QByteArray& com_no = {}, const QByteArray& el_dat = {}) {
         pty.link_as_port(dir.path(), 3);
+        if (!com_no.isNull()) write_file("com_no.txt", com_no);
+        if (!el_dat.isNull()) write_file("el_dat.txt", el_dat);
         // The program-wide values start at zero, as in a new program.
         start::cur_duty = start::cur_freq = 0;
         start::pre_duty.fill(0);
         start::pre_freq.fill(0);
     }
 
-    QString file(const QString& name) const { return dir.path() + u'/' + name; }
-
     void write_file(const QString& name, const QByteArray& bytes) const {
-        QFile f(file(name));
+        QFile f(dir.filePath(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
         QCOMPARE(f.write(bytes), bytes.size());
     }
 
     QByteArray read_file(const QString& name) const {
-        QFile f(file(name));
+        QFile f(dir.filePath(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
 
@@ -50,26 +47,8 @@ struct PanelFixture {
         QCoreApplication::sendPostedEvents(form.get(), QEvent::MetaCall);
     }
 
-    QPoint centre_of(QWidget* w) const { return w->mapTo(form.get(), w->rect().center()); }
-
     void click(QWidget* w, Qt::MouseButton button = Qt::LeftButton) {
-        QTest::mouseClick(form->windowHandle(), button, {}, centre_of(w));
-    }
-
-    // Picks entry `row` from the port selector's list, as the operator does.
-    void pick_port(int row) {
-        ComboControl* combo = form->Combo1;
-        combo->showPopup();
-        QTRY_VERIFY(combo->view()->isVisible());
-        combo->view()->setCurrentIndex(combo->model()->index(row, 0));
-        QTest::keyClick(combo->view(), Qt::Key_Return);
-    }
-
-    // Presses "パソコン" and lets the inverter answer that the PC has control.
-    void take_pc_control() {
-        click(form->Command2[0]);
-        QCOMPARE(pty.read(3), QByteArray(":O#"));
-        pty.write(":ELC1#");
-        QTRY_VERIFY(form->Slider1[0]->isEnabled());
+        const QPoint centre = w->mapTo(form.get(), w->rect().center());
+        QTest::mouseClick(form->windowHandle(), button, {}, centre);
     }
 };

@@ -4,6 +4,9 @@
 #include <QString>
 #include <termios.h>
 
+// What arrives on fd until `expected` bytes are there or timeout_ms has passed.
+QByteArray read_from(int fd, qsizetype expected, int timeout_ms);
+
 // A real pseudo-terminal for serial tests: the program opens the slave side as
 // its port, the test plays the inverter on the master side.
 class Pty {
@@ -19,12 +22,19 @@ public:
 
     // Everything the program has written, waiting up to timeout_ms for at
     // least `expected` bytes; returns early once they are there.
-    QByteArray read(qsizetype expected, int timeout_ms = 2000);
+    QByteArray read(qsizetype expected, int timeout_ms = 2000) {
+        return read_from(master, expected, timeout_ms);
+    }
     // Waits until the line has been quiet for quiet_ms and returns what came.
     QByteArray read_quiet(int quiet_ms = 100);
+    // Writes all of bytes, waiting while the line's buffer is full.
     void write(QByteArrayView bytes);
+    // Waits until what was written has reached the program's side and the
+    // program has read all of it; false if it is still unread after 2 s.
+    bool taken() const;
     // The line settings in force on the program's side.
     termios settings() const;
+    void set_settings(const termios& t) const { ::tcsetattr(master, TCSANOW, &t); }
 
 private:
     int master = -1;

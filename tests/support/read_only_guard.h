@@ -1,21 +1,31 @@
 #pragma once
 
 #include <QFile>
-#include <QString>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 // Makes a folder read-only for this test, also when the tests run as root:
 // the folder loses its write bits, and the thread's effective capabilities
 // that override file permissions are dropped until the guard ends.
 class ReadOnlyFolder {
 public:
-    explicit ReadOnlyFolder(const QString& path);
-    ~ReadOnlyFolder();
-    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
-    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    explicit ReadOnlyFolder(const QString& folder) : path(folder) {
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+        syscall(SYS_capget, &header, caps);
+        effective = caps[0].effective;
+        caps[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
+        syscall(SYS_capset, &header, caps);
+    }
+    ~ReadOnlyFolder() {
+        caps[0].effective = effective;
+        syscall(SYS_capset, &header, caps);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
 
 private:
     QString path;
-    QFile::Permissions old_permissions;
-    unsigned old_effective = 0;
-    bool capabilities_dropped = false;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[2]{};
+    unsigned effective; // as it was
 };

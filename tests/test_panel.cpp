@@ -1,0 +1,302 @@
+// The main window on the offscreen platform, driven through its widgets, with
+// a pseudo-terminal as the inverter and real settings files: the view states,
+// the command each control sends, start-up, the port choice, the presets, and
+// closing the window.
+#include "store/preset_file.h"
+#include "support/panel_fixture.h"
+#include "support/read_only_guard.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+const QByteArray shipped(" 25 \r\n 45 \r\n 10 \r\n 40 \r\n 20 \r\n 40 \r\n 30 \r\n"
+                         " 50 \r\n 40 \r\n 60 \r\n 50 \r\n 70 \r\n 15 \r\n 30 \r\n");
+
+// Whether the shutter is usable; how many of the 24 controls of PC control
+// (sliders, read-outs, steps, preset buttons and headings); how many mode buttons.
+static QString enabled(const Form1& f) {
+    QList<QWidget*> pc{f.Slider1[0], f.Slider1[1],  f.Label1[0],   f.Label1[1],   f.Label4[0],
+                       f.Label4[1],  f.Command8[0], f.Command8[1], f.Command9[0], f.Command9[1]};
+    for (int r = 0; r < 7; ++r)
+        pc << f.Command5[r] << f.Command6[r];
+    const auto on = std::count_if(pc.begin(), pc.end(), std::mem_fn(&QWidget::isEnabled));
+    const int modes = f.Command4[0]->isEnabled() + f.Command4[1]->isEnabled();
+    return QStringLiteral("%1 %2 %3").arg(int(f.Command1->isEnabled())).arg(on).arg(modes);
+}
+
+// A preset row's boxes, "Hz/%", with "*" when both are marked yellow.
+static QString preset_row(const Form1& f, int r) {
+    const bool marked =
+        f.Text1[r]->BackColor() == colour_yellow && f.Text2[r]->BackColor() == colour_yellow;
+    return f.Text1[r]->text() + u'/' + f.Text2[r]->text() + (marked ? "*" : "");
+}
+
+// clang-format off
+enum Control { duty_slider, frequency_slider, duty_up, duty_down, frequency_up, frequency_down,
+               voltage_mode, frequency_mode, pc_source, front_source, shutter };
+// clang-format on
+
+// A link is tried with both folders read-only.
+enum FileKind { plain, fifo, sparse, read_only_folder, linked, size_limit };
+
+class PanelTest : public QObject {
+    Q_OBJECT
+private slots:
+    void view_states_data() {
+        QTest::addColumn<QList<qint16>>("states"); // View_init calls after Form_Load
+        QTest::addColumn<QString>("usable");       // as enabled() counts them
+        QTest::newRow("offline after loading") << QList<qint16>{} << "0 0 0";
+        QTest::newRow("front-panel control") << QList<qint16>{1} << "1 0 2";
+        QTest::newRow("PC control") << QList<qint16>{2} << "1 24 0";
+        QTest::newRow("other values change nothing") << QList<qint16>{2, -1, 3} << "1 24 0";
+    }
+
+    void view_states() {
+        QFETCH(QList<qint16>, states);
+        RecordingToolkit toolkit;
+        Form1 form(toolkit, QString());
+        form.Form_Load();
+        QCOMPARE(preset_row(form, 0), QStringLiteral(" / ")); // blank until start-up reads
+        QVERIFY(form.Command3[0]->isHidden() && form.Command3[1]->isHidden());
+        QVERIFY(form.Command4[2]->isHidden());
+        for (qint16 state : states)
+            form.View_init(state);
+        QTEST(enabled(form), "usable");
+    }
+
+    void each_control_sends_its_command_data() {
+        QTest::addColumn<qint16>("state"); // the port is open unless offline
+        QTest::addColumn<int>("control");
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<QList<int>>("positions"); // of the sliders
+        QTest::addColumn<QByteArray>("sent");
+        auto row = [](const char* name, qint16 state, Control control, Qt::MouseButton button,
+                      QList<int> positions, const char* sent) {
+            QTest::newRow(name) << state << int(control) << button << positions << QByteArray(sent);
+        };
+        row("duty slider released, right button", 2, duty_slider, Qt::RightButton, {7, 45}, ":D07");
+        row("frequency slider, middle", 2, frequency_slider, Qt::MiddleButton, {0, 45}, ":E45");
+        row("duty ▲ at the top", 2, duty_up, Qt::LeftButton, {50, 45}, "");
+        row("duty ▲ below the top", 2, duty_up, Qt::LeftButton, {49, 45}, ":D50");
+        row("duty ▼ above the bottom", 2, duty_down, Qt::LeftButton, {1, 45}, ":D00");
+        row("frequency ▲ below the top", 2, frequency_up, Qt::LeftButton, {0, 69}, ":E70");
+        row("frequency ▼ at the bottom", 2, frequency_down, Qt::LeftButton, {0, 10}, "");
+        row("frequency ▼ above the bottom", 2, frequency_down, Qt::LeftButton, {0, 11}, ":E10");
+        row("voltage mode", 1, voltage_mode, Qt::LeftButton, {0, 45}, ":M0#");
+        row("frequency mode", 1, frequency_mode, Qt::LeftButton, {0, 45}, ":M1#");
+        row("PC source, any button, connects first", 0, pc_source, Qt::RightButton, {0, 45}, ":O#");
+        row("front-panel source connects first", 0, front_source, Qt::LeftButton, {0, 45}, ":F#");
+        row("shutter, any button", 1, shutter, Qt::RightButton, {0, 45}, ":C1#:C0#");
+    }
+
+    void each_control_sends_its_command() {
+        QFETCH(qint16, state);
+        QFETCH(int, control);
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(QList<int>, positions);
+        PanelFixture panel("3\r\n");
+        panel.start();
+        Form1& f = *panel.form;
+        if (state != 0) f.Command3_Click(0);
+        f.View_init(state);
+        f.Slider1[0]->setValue(positions[0]);
+        f.Slider1[1]->setValue(positions[1]);
+        const QList<QWidget*> controls{f.Slider1[0],  f.Slider1[1],  f.Command9[0], f.Command9[1],
+                                       f.Command8[0], f.Command8[1], f.Command4[0], f.Command4[1],
+                                       f.Command2[0], f.Command2[1], f.Command1};
+        panel.click(controls[control], button);
+        QTEST(panel.pty.read_quiet(), "sent");
+    }
+
+    void start_up_data() {
+        QTest::addColumn<QByteArray>("port_file");
+        QTest::addColumn<int>("port");
+        QTest::newRow("7 between blanks, no line end") << QByteArray("   7  ") << 7;
+        QTest::newRow("12, then a comma and 5") << QByteArray("12,5\r\n") << 12;
+        QTest::newRow("4 in quotes, with blanks") << QByteArray("\" 4 \",x\r\n") << 4;
+        QTest::newRow("the first line only") << QByteArray("15\r\n2\r\n") << 15;
+        QTest::newRow("07") << QByteArray("07\r\n") << 1;
+        QTest::newRow("0") << QByteArray("0\r\n") << 1;
+    }
+
+    void start_up() {
+        QFETCH(QByteArray, port_file);
+        QFETCH(int, port);
+        PanelFixture panel(port_file, shipped);
+        panel.start();
+        QCOMPARE(panel.form->Combo1->currentText(), QStringLiteral("COM%1").arg(port));
+        QCOMPARE(panel.form->device().MSComm1.CommPort(), port);
+        QCOMPARE(preset_row(*panel.form, 0), QStringLiteral(" 450/ 50*"));
+        QCOMPARE(panel.pty.read_quiet(), QByteArray());
+        // Even a pause of nothing runs what is pending.
+        bool ran = false;
+        QTimer::singleShot(0, panel.form.get(), [&] { ran = true; });
+        panel.form->Wait(0);
+        QVERIFY(ran);
+    }
+
+    void picking_ports() {
+        PanelFixture panel("3\r\n");
+        Pty com4;
+        com4.link_as_port(panel.dir.path(), 4);
+        QVERIFY(QFile::link(panel.dir.filePath("unplugged"), panel.dir.filePath("com15")));
+        panel.start();
+        panel.form->Command3_Click(0); // connect, to COM3 from the file
+        // The arrow key picks the next entry: COM3 is closed, COM4 remembered and opened.
+        QTest::keyClick(panel.form->Combo1, Qt::Key_Down);
+        QCOMPARE(panel.read_file("com_no.txt"), QByteArray("4\r\n"));
+        panel.form->Command3_Click(1); // disconnect: control back, port closed
+        QCOMPARE(com4.read_quiet(), QByteArray(":F#"));
+        QVERIFY(!panel.form->device().MSComm1.PortOpen());
+        // A port that cannot be opened is remembered all the same, and the operator told.
+        panel.form->Combo1->setCurrentIndex(13);
+        QTest::keyClick(panel.form->Combo1, Qt::Key_Down);
+        QCOMPARE(panel.read_file("com_no.txt"), QByteArray("15\r\n"));
+        QCOMPARE(panel.toolkit.boxes, QStringList{"通信エラー"});
+    }
+
+    void recall_data() {
+        QTest::addColumn<QByteArray>("presets"); // null: no file
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QByteArray>("sent"); // "|": a quarter second into the pause
+        QTest::addColumn<QString>("shown");   // the row, then the sliders
+        auto row = [](const char* name, QByteArray file, int r, auto sent, auto shown) {
+            QTest::newRow(name) << file << r << QByteArray(sent) << QString(shown);
+        };
+        const QByteArray zeros = QByteArray(" 0").repeated(12);
+        row("no file", QByteArray(), 3, "|", " 0/ 0* 0 45");
+        row("garbage after 4 numbers", "5 6 7 8 words 9", 2, "|", " 0/ 0* 0 45");
+        row("-32769 as 14th number", "1 2 3 4 5 6 7 8 9 1 2 3 4 -32769", 6, "|", " 0/ 8* 0 45");
+        row("a frequency too small to show", "1 -3277" + zeros, 0, "|", " / 2* 0 45");
+        row("commas, one line, a 15th number", "9,12,8,20,7,30,6,40,5,50,4,60,3,70,99", 6,
+            ":D03|:E70", " 700/ 6* 3 70");
+        row("halves to the even neighbour", "0.5 44.5" + zeros, 0, ":D00|:E44", " 440/ 0* 0 44");
+        row("codes beyond the sliders' ends", "60 5" + zeros, 0, ":D60|:E05", " 50/ 120* 50 10");
+        row("codes below them, negative", "-1 123" + zeros, 0, ":D-1|:E23", " 1230/-2* 0 70");
+    }
+
+    void recall() {
+        QFETCH(QByteArray, presets);
+        QFETCH(int, row);
+        QFETCH(QByteArray, sent);
+        PanelFixture panel("3\r\n", presets);
+        panel.start();
+        panel.form->Command3_Click(0);
+        panel.form->device().RX_data("ELC1#"); // PC control
+        panel.pty.write(":EDU05#");            // applied during the pause: the line is served then
+        QByteArray half_way;
+        QTimer::singleShot(250, panel.form.get(), [&] { half_way = panel.pty.read_quiet(20); });
+        QElapsedTimer clock;
+        clock.start();
+        panel.click(panel.form->Command5[row]);
+        const qint64 took = clock.elapsed();
+        QCOMPARE(half_way + '|' + panel.pty.read_quiet(), sent);
+        if (sent != "|") {
+            QVERIFY2(took >= 500 && took < 2500, qPrintable(QString::number(took)));
+            QCOMPARE(panel.form->Label1[0]->text(), QStringLiteral("10%"));
+        }
+        const QString sliders = QStringLiteral(" %1 %2").arg(panel.form->Slider1[0]->value());
+        QTEST(preset_row(*panel.form, row) + sliders.arg(panel.form->Slider1[1]->value()), "shown");
+    }
+
+    void settings_files_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("boxes"); // their titles
+        auto row = [](const char* name, FileKind kind, QByteArray stored, const char* box = "") {
+            QTest::newRow(name) << int(kind) << stored << QString(box);
+        };
+        const QByteArray row_1(" 25 \r\n 45 \r\n 5 \r\n 60 \r\n 20 \r\n 40 \r\n 30 \r\n"
+                               " 50 \r\n 40 \r\n 60 \r\n 50 \r\n 70 \r\n 15 \r\n 30 \r\n");
+        const QByteArray alone =
+            " 0 \r\n 0 \r\n 5 \r\n 60 \r\n" + QByteArray(" 0 \r\n").repeated(10);
+        row("a plain file", plain, row_1);
+        row("a FIFO", fifo, alone);
+        row("a sparse 1 GiB file", sparse, row_1);
+        row("writable in a read-only folder", read_only_folder, row_1);
+        row("a link, both folders read-only", linked, row_1);
+        row("no room for the new bytes", size_limit, shipped, "保存エラー");
+    }
+
+    // Start-up and a store into row 1, with el_dat.txt of each kind. A panel that waits
+    // for a writer at a FIFO hangs here until the time-out.
+    void settings_files() {
+        QFETCH(int, kind);
+        QFETCH(QString, boxes);
+        PanelFixture panel("3\r\n", shipped);
+        const QString path = panel.dir.filePath("el_dat.txt");
+        const QString elsewhere = panel.dir.filePath("elsewhere");
+        if (kind == fifo) QVERIFY(QFile::remove(path) && mkfifo(qPrintable(path), 0600) == 0);
+        if (kind == sparse) QVERIFY(QFile::resize(path, qint64(1) << 30));
+        if (kind == linked) {
+            QVERIFY(QDir().mkpath(elsewhere));
+            QVERIFY(QFile::rename(path, elsewhere + "/el_dat.txt"));
+            QVERIFY(QFile::link(elsewhere + "/el_dat.txt", path));
+        }
+        panel.start();
+        std::optional<ReadOnlyFolder> guards[2];
+        if (kind == read_only_folder || kind == linked) guards[0].emplace(panel.dir.path());
+        if (kind == linked) guards[1].emplace(elsewhere);
+        panel.form->device().RX_data("EDU05#");
+        panel.form->device().RX_data("EFQ60#");
+        if (kind == sparse) QVERIFY(read_preset_file(path)->size() <= 64 * 1024);
+        std::signal(SIGXFSZ, SIG_IGN); // a write past the size limit fails instead
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit small{20, old.rlim_max};
+        if (kind == size_limit) setrlimit(RLIMIT_FSIZE, &small);
+        panel.form->Command6_Click(1);
+        setrlimit(RLIMIT_FSIZE, &old);
+        QTEST(panel.read_file("el_dat.txt"), "stored");
+        QCOMPARE(QFileInfo(path).isSymLink(), kind == linked);
+        QCOMPARE(panel.toolkit.boxes.join(u' '), boxes);
+        // The reported values are stored, not the sliders', and then shown.
+        QCOMPARE(preset_row(*panel.form, 1), QString(boxes.isEmpty() ? " 600/ 10*" : " 400/ 20*"));
+    }
+
+    void always_on_top_toggles_in_place() {
+        PanelFixture panel;
+        panel.start();
+        panel.form->move(40, 50);
+        for (const bool above : {true, false, true}) {
+            panel.click(panel.form->Command7);
+            QCOMPARE(panel.form->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), above);
+            QCOMPARE(panel.form->pos(), QPoint(40, 50));
+        }
+    }
+
+    void closing_the_window_data() {
+        QTest::addColumn<QByteArray>("scenario");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("port open: control goes back") << QByteArray("open") << QByteArray(":F#");
+        QTest::newRow("port closed: nothing is sent") << QByteArray("closed") << QByteArray();
+        QTest::newRow("mid-recall: never resumed") << QByteArray("recall") << QByteArray(":D10:F#");
+    }
+
+    // In a child process, as closing ends the program.
+    void closing_the_window() {
+        QFETCH(QByteArray, scenario);
+        QFETCH(QByteArray, sent);
+        PanelFixture panel("3\r\n", shipped);
+        const pid_t child = fork();
+        if (child == 0) {
+            panel.start();
+            if (scenario != "closed") panel.form->Command3_Click(0);
+            QTimer::singleShot(100, panel.form.get(), &QWidget::close);
+            if (scenario == "recall") panel.form->load_Data(1);
+            QTest::qWait(5000);
+            _exit(3); // closing did not end the program
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QCOMPARE(WEXITSTATUS(status), RecordingToolkit::ended); // by End()
+        QCOMPARE(panel.pty.read_quiet(), sent);                 // all there, the child having ended
+    }
+};
+
+QTEST_MAIN(PanelTest)
+#include "test_panel.moc"
