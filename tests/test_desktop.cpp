@@ -1,10 +1,15 @@
-// The real program on an X server with a window manager, with a
-// pseudo-terminal as the inverter: the controls' event rules as the server
-// delivers focus, keys, the wheel and the mouse, and the end by a signal.
+// The real program on an X server with a window manager, driven by X input
+// at the controls' places and read from the screen: the controls' event rules
+// as the server delivers focus, keys, the wheel and the mouse, an operator's
+// session with the simulator as the inverter, and the end by a signal. Where
+// the test plays the inverter itself, a pseudo-terminal is the line.
 #include "support/desktop.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 
@@ -13,17 +18,41 @@ namespace {
 const QPoint pc_button = centre(120, 1080, 855, 615); // "パソコン"
 const QRect pc_button_area(120 / 15, 1080 / 15, 855 / 15, 615 / 15);
 const QPoint pc_lamp = centre(120, 1680, 855, 135);
-const QPoint selector_text = centre(120, 3720, 600, 300); // the text field of the port selector
-const QPoint duty_up = centre(1200, 2520, 375, 255);      // "▲" of the duty
+const QPoint shutter = centre(3240, 3360, 2415, 495); // "カメラシャッター"
+const QPoint shutter_lamp = centre(2760, 3360, 255, 255);
+const QPoint on_top_button = centre(8760, 120, 1695, 255); // "常に手前に表示"
+const QPoint selector_text = centre(120, 3720, 600, 300);  // the text field of the port selector
+const QPoint duty_up = centre(1200, 2520, 375, 255);       // "▲" of the duty
 const QRect frequency_slider(1680 / 15, 1440 / 15, 3135 / 15, 630 / 15);
-const QPoint last_duty_box = centre(8160, 3540, 735, 270); // of the seventh preset
+const QColor orange(255, 128, 0);
+const QColor red(255, 0, 0);
 
 // Takes control for the PC as the inverter grants it, and waits until the panel shows it.
 bool take_pc_control(DesktopPanel& panel) {
     panel.click(pc_button);
     if (panel.pty.read(3, 5000) != ":O#") return false;
     panel.pty.write(":ELC1#");
-    return QTest::qWaitFor([&] { return panel.pixel(pc_lamp) == QColor(255, 128, 0); }, 5000);
+    return QTest::qWaitFor([&] { return panel.pixel(pc_lamp) == orange; }, 5000);
+}
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool on_top(const DesktopPanel& panel) {
+    return run("xprop", {"-id", panel.window, "_NET_WM_STATE"}).contains("_NET_WM_STATE_ABOVE");
+}
+
+// The commands the simulator has received, in order, from its log.
+QStringList received(const QString& log_path) {
+    QStringList commands;
+    for (const QByteArray& line : contents(log_path).split('\n')) {
+        const qsizetype at = line.indexOf(" <- ");
+        if (at >= 0 && !line.contains("<- skipped"))
+            commands << QString::fromLatin1(line.mid(at + 4));
+    }
+    return commands;
 }
 
 } // namespace
@@ -36,6 +65,9 @@ private slots:
     void slider_data();
     void slider();
     void button_released_after_the_error_box();
+    void operator_session_with_the_simulator();
+    void the_shutter_sound_never_holds_up_the_window_data();
+    void the_shutter_sound_never_holds_up_the_window();
     void a_signal_hands_control_back_before_the_port_closes_data();
     void a_signal_hands_control_back_before_the_port_closes();
 };
@@ -46,29 +78,25 @@ void DesktopTest::focus_keys_and_wheel_data() {
     QTest::addColumn<int>("notches");       // then the wheel turned over the port selector
     QTest::addColumn<QByteArray>("sent");   // then a click on the duty's "▲" sends ":D01"
     QTest::addColumn<QByteArray>("stored"); // com_no.txt afterwards
-    QTest::addColumn<bool>("on_top");
     const QByteArray step = ":D01";
     const QString typed = QStringLiteral("ctrl+a C O M 5 ");
     // Typed text never acts; the click on "▲" takes the focus from it.
     for (const QString end : {"Return", "KP_Enter", "Tab", ""})
         QTest::addRow("selector, typed, %s", end.isEmpty() ? "clicked away" : qPrintable(end))
-            << selector_text << typed + end << 0 << step << QByteArray() << false;
+            << selector_text << typed + end << 0 << step << QByteArray();
     QTest::newRow("selector, arrow key")
-        << selector_text << "Down" << 0 << step << QByteArray("2\r\n") << false;
+        << selector_text << "Down" << 0 << step << QByteArray("2\r\n");
     QTest::newRow("selector, from the list")
-        << selector_text << "alt+Down Down Return" << 0 << step << QByteArray("2\r\n") << false;
-    QTest::newRow("selector, wheel, not focused")
-        << QPoint() << "" << -1 << step << QByteArray() << false;
+        << selector_text << "alt+Down Down Return" << 0 << step << QByteArray("2\r\n");
+    QTest::newRow("selector, wheel, not focused") << QPoint() << "" << -1 << step << QByteArray();
     QTest::newRow("selector, wheel, focused")
-        << selector_text << "" << -1 << step << QByteArray("2\r\n") << false;
+        << selector_text << "" << -1 << step << QByteArray("2\r\n");
     for (const QString enter : {"Return", "KP_Enter"}) {
-        QTest::addRow("always on top, %s", qPrintable(enter))
-            << last_duty_box << "Tab Tab " + enter << 0 << step << QByteArray() << true;
         QTest::addRow("shutter, %s", qPrintable(enter))
-            << selector_text << "Tab " + enter << 0 << step << QByteArray() << false;
+            << selector_text << "Tab " + enter << 0 << step << QByteArray();
         QTest::addRow("duty step, %s", qPrintable(enter))
             << selector_text << "shift+Tab shift+Tab shift+Tab " + enter << 0 << step + step
-            << QByteArray() << false;
+            << QByteArray();
     }
 }
 
@@ -78,22 +106,17 @@ void DesktopTest::focus_keys_and_wheel() {
     QFETCH(int, notches);
     QFETCH(QByteArray, sent);
     QFETCH(QByteArray, stored);
-    QFETCH(bool, on_top);
     DesktopPanel panel;
     panel.pty.link_as_port(panel.dir.path(), 2); // a pick of COM2 reaches the same line
     QVERIFY(panel.start());
     QVERIFY(take_pc_control(panel));
     if (!from.isNull()) panel.click(from);
-    if (!keys.isEmpty()) panel.key(keys);
+    if (!keys.isEmpty()) QVERIFY(panel.key(keys));
     if (notches != 0) panel.wheel(selector_text, notches);
     // The line is open and no box is in the way: the click is heard after what went before.
     panel.click(duty_up);
     QCOMPARE(panel.pty.read(sent.size(), 5000), sent);
-    QFile file(panel.path("com_no.txt"));
-    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), stored);
-    if (on_top)
-        QTRY_VERIFY(
-            run("xprop", {"-id", panel.window, "_NET_WM_STATE"}).contains("_NET_WM_STATE_ABOVE"));
+    QCOMPARE(contents(panel.path("com_no.txt")), stored);
 }
 
 void DesktopTest::slider_data() {
@@ -139,10 +162,98 @@ void DesktopTest::button_released_after_the_error_box() {
     panel.click(pc_button);
     QString box;
     QTRY_VERIFY(!(box = panel.find("通信エラー")).isEmpty());
-    panel.key("Return", box);
+    QVERIFY(panel.key("Return", box));
     QTRY_VERIFY(panel.find("通信エラー").isEmpty());
     panel.click({2, 2}); // the pointer off the button, on the window's background
     QTRY_COMPARE_WITH_TIMEOUT(panel.grab(pc_button_area), released, 5000);
+}
+
+void DesktopTest::operator_session_with_the_simulator() {
+    DesktopPanel panel(0);
+    // An entry that is not the simulator's is left alone; a stale link of its own is replaced.
+    QVERIFY(QFile::link("/dev/null", panel.path("com2")));
+    QCOMPARE(QProcess::execute(LUMIVANE_SIM, {"--dir", panel.dir.path(), "--port", "2"}), 1);
+    QCOMPARE(QFileInfo(panel.path("com2")).symLinkTarget(), QStringLiteral("/dev/null"));
+    QVERIFY(QFile::link(panel.path("gone"), panel.path("com1")));
+    QProcess sim;
+    const QString log = panel.path("sim.log");
+    // Replies in chunks of 1 to 3 bytes, two at a time, each after 100 ms.
+    sim.start(QStringLiteral(LUMIVANE_SIM),
+              {"--dir", panel.dir.path(), "--log", log, "--split", "--merge", "--delay", "100"});
+    QTRY_VERIFY(QFileInfo(panel.path("com1")).exists());
+    QVERIFY(panel.start());
+    qsizetype seen = 0;
+    const auto expect_commands = [&](const QStringList& expected) {
+        QTRY_VERIFY_WITH_TIMEOUT(received(log).size() >= seen + expected.size(), 5000);
+        QCOMPARE(received(log).mid(seen), expected);
+        seen += expected.size();
+    };
+    // Take control: the inverter answers and the panel shows PC control.
+    panel.click(pc_button);
+    expect_commands({":O#"});
+    QTRY_COMPARE(panel.pixel(pc_lamp), orange);
+    // The shutter: held, then released, with the lamp red while it is active.
+    panel.press(shutter);
+    expect_commands({":C1#"});
+    QTRY_COMPARE(panel.pixel(shutter_lamp), red);
+    panel.release(shutter);
+    expect_commands({":C0#"});
+    QTRY_VERIFY(panel.pixel(shutter_lamp) != red);
+    // Always on top, and back, where the operator put the window.
+    run("xdotool", {"windowmove", "--sync", panel.window, "60", "70"});
+    const QString place = run("xdotool", {"getwindowgeometry", panel.window});
+    for (const bool above : {true, false}) {
+        panel.click(on_top_button);
+        QTRY_COMPARE(on_top(panel), above);
+        QCOMPARE(run("xdotool", {"getwindowgeometry", panel.window}), place);
+    }
+    // Closing the window hands control back and ends the program.
+    QVERIFY(panel.close());
+    QCOMPARE(panel.process.exitCode(), 0);
+    expect_commands({":F#"});
+    QCOMPARE(received(log).size(), seen); // ":F#" is the last thing on the wire
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY(!QFileInfo(panel.path("com1")).isSymLink()); // the simulator took its link away
+}
+
+void DesktopTest::the_shutter_sound_never_holds_up_the_window_data() {
+    QTest::addColumn<QByteArray>("sound"); // se-033.mp3 beside the program; null: none
+    QFile shipped(QStringLiteral(LUMIVANE_ASSETS "/se-033.mp3"));
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    QTest::newRow("missing") << QByteArray();
+    QTest::newRow("garbage") << QByteArray(64 * 1024, '\xa5');
+    QTest::newRow("the shipped sound") << shipped.readAll();
+}
+
+void DesktopTest::the_shutter_sound_never_holds_up_the_window() {
+    QFETCH(QByteArray, sound);
+    DesktopPanel panel;
+    QFile file(panel.path("se-033.mp3"));
+    if (!sound.isNull())
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(sound) == sound.size());
+    file.close();
+    // A media registry of its own: the first sound also meets the registry scan
+    // of a machine that never used the media stack.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("GST_REGISTRY", panel.path("registry.bin"));
+    panel.process.setProcessEnvironment(environment);
+    const QString trace = panel.path("trace");
+    QVERIFY(panel.start(
+        {}, {"strace", "-f", "-qq", "--seccomp-bpf", "-e", "trace=openat", "-o", trace}));
+    QVERIFY(take_pc_control(panel));
+    // Twenty shutter reports, each with its sound, then a click that must be heard at once.
+    panel.pty.write(QByteArray(":CAS0#").repeated(20));
+    QVERIFY(panel.pty.taken());
+    QElapsedTimer clock;
+    clock.start();
+    panel.click(duty_up);
+    QCOMPARE(panel.pty.read(4, 10000), QByteArray(":D01"));
+    QCOMPARE_LT(clock.elapsed(), 3000);
+    // The player opens the file it is given.
+    if (!sound.isNull())
+        QTRY_VERIFY_WITH_TIMEOUT(contents(trace).contains(QFile::encodeName(file.fileName())),
+                                 10000);
 }
 
 void DesktopTest::a_signal_hands_control_back_before_the_port_closes_data() {
@@ -170,22 +281,14 @@ void DesktopTest::a_signal_hands_control_back_before_the_port_closes() {
 
     // The command is written, the line drained (TCSBRK), and only then are the
     // line's old settings put back (TCSETS) and the port closed.
-    QFile trace(trace_file);
-    QVERIFY(trace.open(QIODevice::ReadOnly));
-    const QString calls = QString::fromLatin1(trace.readAll());
-    const QRegularExpressionMatch written =
-        QRegularExpression(R"(write\((\d+), ":F#", 3\) += 3)").match(calls);
-    QVERIFY(written.hasMatch());
-    const QString after = calls.mid(written.capturedEnd());
-    const auto first = [&](const QString& call) {
-        return after.indexOf(QRegularExpression(call.arg(written.captured(1))));
-    };
-    const qsizetype drained = first(QStringLiteral(R"(ioctl\(%1, TCSBRK, 1\))"));
-    const qsizetype restored = first(QStringLiteral(R"(ioctl\(%1, .*TCSETS)"));
-    const qsizetype closed = first(QStringLiteral(R"(close\(%1\))"));
-    QVERIFY2(drained >= 0, qPrintable(after.left(2000)));
-    QVERIFY(restored > drained);
-    QVERIFY(closed > restored);
+    const QString calls = QString::fromLatin1(contents(trace_file));
+    const qsizetype written = calls.indexOf(QRegularExpression(R"(":F#", 3\) += 3)"));
+    QVERIFY2(written >= 0, qPrintable(calls.right(2000)));
+    qsizetype at = written;
+    for (const char* call : {R"(TCSBRK, 1\) += 0)", "TCSETS", R"(close\()"}) {
+        at = calls.indexOf(QRegularExpression(QLatin1String(call)), at);
+        QVERIFY2(at >= 0, qPrintable(calls.mid(written, 2000)));
+    }
 }
 
 QTEST_MAIN(DesktopTest)

@@ -2,7 +2,6 @@
 // settings, a stalled or vanished far end, and the inverter's reports from the
 // bytes on the line to the changes on the panel.
 #include "device/comm.h"
-#include "device/line_log.h"
 #include "device/port_map.h"
 #include "shared/start.h"
 #include "support/pty.h"
@@ -17,12 +16,133 @@
 class DeviceLinkTest : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void commands_go_out_exactly_and_in_order_at_9600_8N1_raw();
-    void a_vanished_device_goes_offline_until_it_is_back();
-    void reports_change_the_panel_data();
-    void reports_change_the_panel();
-    void noise_in_random_chunks_at_line_rate_loses_no_report();
+    void init() {
+        pty = std::make_unique<Pty>();
+        pty->link_as_port(dir.path(), 1);
+        panel = std::make_unique<RecordingPanel>();
+        toolkit = std::make_unique<RecordingToolkit>();
+        comm = std::make_unique<COMM>(*panel, *toolkit, dir.path());
+        start::cur_duty = 0;
+    }
+
+    void commands_go_out_exactly_and_in_order_at_9600_8N1_raw() {
+        termios cooked = pty->settings();
+        cooked.c_lflag |= ICANON;
+        cfsetspeed(&cooked, B1200);
+        pty->set_settings(cooked);
+        comm->COMM1open();
+        const termios line = pty->settings();
+        QCOMPARE(line.c_cflag & (CBAUD | CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(B9600 | CS8));
+        QCOMPARE(line.c_iflag & (IXON | IXOFF), tcflag_t(0));
+        QCOMPARE(line.c_lflag & ICANON, tcflag_t(0));
+        // The far end reads nothing until a command waits out the bounded wait of a full line.
+        int sent = 0;
+        for (QElapsedTimer call; sent < 100000; ++sent) {
+            call.start();
+            comm->MODE_Com(QStringLiteral(":D25"));
+            if (call.elapsed() >= 400) break;
+        }
+        comm->MODE_Com(QStringLiteral("  :S#  "));
+        const QByteArray wire = QByteArray(":D25").repeated(sent + 1) + ":S#";
+        QByteArray got; // what the far end reads as it catches up
+        QTRY_VERIFY_WITH_TIMEOUT((got += pty->read(wire.size(), 0)).size() >= wire.size(), 10000);
+        QCOMPARE(got, wire);
+        comm->MODE_Com(QStringLiteral(":F#"));
+        comm->COMM1close();                    // right after a command, which still arrives
+        comm->MODE_Com(QStringLiteral(":O#")); // closed: dropped
+        QCOMPARE(pty->read_quiet(), QByteArray(":F#"));
+        QCOMPARE(pty->settings().c_cflag & CBAUD, tcflag_t(B1200)); // as before the port opened
+    }
+
+    void a_vanished_device_goes_offline_until_it_is_back() {
+        comm->COMM1open();
+        pty->write(":ELM0#:EDU2"); // the line ends in the middle of a report
+        QVERIFY(pty->taken());
+        pty.reset();
+        QTRY_VERIFY(!comm->MSComm1.PortOpen());
+        QCOMPARE(panel->log.mid(2),
+                 QStringList({"Shape1(0)=e0e0e0", "Shape1(1)=e0e0e0", "View_init(0)"}));
+        const std::clock_t cpu = std::clock();
+        QTest::qWait(300); // a measuring window: the dead line raises nothing more
+        QCOMPARE_LT(std::clock() - cpu, CLOCKS_PER_SEC / 20);
+        // Its link dangles and is still port 1; a port without a link is the system's.
+        QCOMPARE(port_device(1, dir.path()), dir.path() + "/com1");
+        QCOMPARE(port_device(2, dir.path()), QStringLiteral("/dev/ttyS1"));
+        // Plugged in again: the next open reaches it, with nothing left of the old line.
+        pty = std::make_unique<Pty>();
+        pty->link_as_port(dir.path(), 1);
+        comm->COMM1open();
+        panel->log.clear();
+        pty->write("5#:EFQ45#");
+        QVERIFY(pty->taken());
+        QCOMPARE(panel->log, QStringList{"Label1(1)=450Hz"});
+    }
+
+    void reports_change_the_panel_data() {
+        QTest::addColumn<QByteArray>("bytes"); // "|": the far end waits until all is read
+        QTest::addColumn<QString>("changes");
+        QTest::addColumn<int>("duty_code");
+        const auto row = [](const char* name, const QByteArray& bytes, const char* changes,
+                            int duty_code = 0) {
+            QTest::newRow(name) << bytes << QString::fromLatin1(changes) << duty_code;
+        };
+        row("shutter active, after spaces", ":  CAS1#", "Shape3=ff");
+        row("shutter done, with the sound", ":CAS0#", "Shape3=80000004 se-033.mp3");
+        row("PC control", ":ELC1#", "Shape1(0)=80ff Shape1(1)=80000005 View_init(2)");
+        row("any other control flag", ":ELC2#", "Shape1(0)=80000005 Shape1(1)=80ff View_init(1)");
+        row("voltage mode", ":ELM0#", "Shape4(0)=80ff Shape4(1)=80000005");
+        row("any other mode flag", ":ELM#", "Shape4(0)=80000005 Shape4(1)=80ff");
+        row("duty and frequency", ":EFQ45#\r\n:EDU50#", "Label1(1)=450Hz Label1(0)=100%", 50);
+        row("beep; keywords are case-sensitive", ":fqs#:FQS#:edu25#:Elc1#", "beep");
+        row("no number is zero", ":EDU#:EFQab#:EDU--#", "Label1(0)=0% Label1(1)=0Hz Label1(0)=0%");
+        row("digits end at any other", ":EFQ5#:EDU9x#", "Label1(1)=50Hz Label1(0)=18%", 9);
+        row("blanks around a digit", ":EDU 7#:EFQ7 #", "Label1(0)=14% Label1(1)=70Hz", 7);
+        row("signs", ":EFQ+3#:EDU-5#", "Label1(1)=30Hz Label1(0)=-10%", -5);
+        row("a half to even", ":EFQ.7#:EDU.5#", "Label1(1)=7Hz Label1(0)=1%", 0);
+        row("more than a half up", ":EDU.7#", "Label1(0)=1.4%", 1);
+        row("no lead-in: first character dropped", "CAS1#xEDU25#", "Label1(0)=50%", 25);
+        row("the last colon wins", "ab:c:EDU25#", "Label1(0)=50%", 25);
+        row("split across reads", ":EFQ45#:E|DU2|5#", "Label1(1)=450Hz Label1(0)=50%", 25);
+        row("only 64 unclosed bytes are kept", "xELC1" + QByteArray(100, 'y') + "|#", "");
+    }
+
+    void reports_change_the_panel() {
+        QFETCH(QByteArray, bytes);
+        comm->COMM1open();
+        for (const QByteArray& chunk : bytes.split('|')) {
+            pty->write(chunk);
+            QVERIFY(pty->taken());
+        }
+        QStringList changes = panel->log + QStringList(toolkit->beeps, QStringLiteral("beep"));
+        changes += toolkit->sounds.replaceInStrings(dir.path() + u'/', QString());
+        QTEST(changes.join(u' '), "changes");
+        QTEST(int(start::cur_duty), "duty_code");
+    }
+
+    // A few seconds in the suite; LUMIVANE_NOISE_SECONDS=60 runs the long soak.
+    void noise_in_random_chunks_at_line_rate_loses_no_report() {
+        const int seconds = std::max(5, qEnvironmentVariableIntValue("LUMIVANE_NOISE_SECONDS"));
+        QRandomGenerator random(60);
+        QByteArray stream;
+        QStringList expected;
+        while (stream.size() < seconds * 960) { // 9600 baud
+            for (int n = random.bounded(40); n > 0; --n)
+                stream += char(random.bounded(256));
+            const int duty = 10 + random.bounded(41);
+            stream += ":EDU" + QByteArray::number(duty) + '#';
+            expected << QStringLiteral("Label1(0)=%1%").arg(duty * 2);
+        }
+        comm->COMM1open();
+        QElapsedTimer clock;
+        clock.start();
+        for (qsizetype at = 0, n = 0; at < stream.size(); at += n) {
+            QVERIFY(QTest::qWaitFor([&] { return clock.elapsed() * 960 / 1000 >= at; }));
+            n = std::min<qsizetype>(1 + random.bounded(12), stream.size() - at);
+            pty->write(QByteArrayView(stream).sliced(at, n));
+        }
+        // Every report comes through, in order; this noise happens to form no report of its own.
+        QTRY_COMPARE(panel->log, expected);
+    }
 
 private:
     QTemporaryDir dir;
@@ -31,141 +151,6 @@ private:
     std::unique_ptr<RecordingToolkit> toolkit;
     std::unique_ptr<COMM> comm;
 };
-
-void DeviceLinkTest::init() {
-    pty = std::make_unique<Pty>();
-    pty->link_as_port(dir.path(), 1);
-    panel = std::make_unique<RecordingPanel>();
-    toolkit = std::make_unique<RecordingToolkit>();
-    comm = std::make_unique<COMM>(*panel, *toolkit, dir.path());
-    start::cur_duty = 0;
-}
-
-void DeviceLinkTest::commands_go_out_exactly_and_in_order_at_9600_8N1_raw() {
-    termios cooked = pty->settings();
-    cooked.c_lflag |= ICANON;
-    cfsetspeed(&cooked, B1200);
-    pty->set_settings(cooked);
-    comm->COMM1open();
-    const termios line = pty->settings();
-    QCOMPARE(line.c_cflag & (CBAUD | CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(B9600 | CS8));
-    QCOMPARE(line.c_iflag & (IXON | IXOFF), tcflag_t(0));
-    QCOMPARE(line.c_lflag & ICANON, tcflag_t(0));
-    // The far end reads nothing until a command waits out the bounded wait of a full line.
-    int sent = 0;
-    for (QElapsedTimer call; sent < 100000; ++sent) {
-        call.start();
-        comm->MODE_Com(QStringLiteral(":D25"));
-        if (call.elapsed() >= 400) break;
-    }
-    comm->MODE_Com(QStringLiteral("  :S#  "));
-    const QByteArray wire = QByteArray(":D25").repeated(sent + 1) + ":S#";
-    QByteArray got; // what the far end reads as it catches up
-    QTRY_VERIFY_WITH_TIMEOUT((got += pty->read(wire.size(), 0)).size() >= wire.size(), 10000);
-    QCOMPARE(got, wire);
-    comm->MODE_Com(QStringLiteral(":F#"));
-    comm->COMM1close();                    // right after a command, which still arrives
-    comm->MODE_Com(QStringLiteral(":O#")); // closed: dropped
-    QCOMPARE(pty->read_quiet(), QByteArray(":F#"));
-    QCOMPARE(pty->settings().c_cflag & CBAUD, tcflag_t(B1200)); // as before the port opened
-    QVERIFY(!lcLine().isDebugEnabled()); // the line's diagnostics are off unless turned on
-}
-
-void DeviceLinkTest::a_vanished_device_goes_offline_until_it_is_back() {
-    comm->COMM1open();
-    pty->write(":ELM0#:EDU2"); // the line ends in the middle of a report
-    QVERIFY(pty->taken());
-    pty.reset();
-    QTRY_VERIFY(!comm->MSComm1.PortOpen());
-    QCOMPARE(panel->log.mid(2),
-             QStringList({"Shape1(0)=e0e0e0", "Shape1(1)=e0e0e0", "View_init(0)"}));
-    const std::clock_t cpu = std::clock();
-    QTest::qWait(300); // a measuring window: the dead line raises nothing more
-    QCOMPARE_LT(std::clock() - cpu, CLOCKS_PER_SEC / 20);
-    // Its link dangles and is still port 1, which fails to open: a warning each time.
-    QVERIFY(QFile::remove(dir.path() + "/com1"));
-    QVERIFY(QFile::link(dir.path() + "/unplugged", dir.path() + "/com1"));
-    QCOMPARE(port_device(1, dir.path()), dir.path() + "/com1");
-    QCOMPARE(port_device(2, dir.path()), QStringLiteral("/dev/ttyS1")); // a port without a link
-    comm->COMM1open();
-    comm->COMM1open();
-    QCOMPARE(toolkit->boxes.size(), 2);
-    // Plugged in again: the next open reaches it, with nothing left of the old line.
-    pty = std::make_unique<Pty>();
-    pty->link_as_port(dir.path(), 1);
-    comm->COMM1open();
-    panel->log.clear();
-    pty->write("5#:EFQ45#");
-    QVERIFY(pty->taken());
-    QCOMPARE(panel->log, QStringList{"Label1(1)=450Hz"});
-}
-
-void DeviceLinkTest::reports_change_the_panel_data() {
-    QTest::addColumn<QByteArray>("bytes"); // "|": the far end waits until all is read
-    QTest::addColumn<QString>("changes");
-    QTest::addColumn<int>("duty_code");
-    const auto row = [](const char* name, const QByteArray& bytes, const char* changes,
-                        int duty_code = 0) {
-        QTest::newRow(name) << bytes << QString::fromLatin1(changes) << duty_code;
-    };
-    row("shutter active, after spaces", ":  CAS1#", "Shape3=ff");
-    row("shutter done, with the sound", ":CAS0#", "Shape3=80000004 se-033.mp3");
-    row("PC control", ":ELC1#", "Shape1(0)=80ff Shape1(1)=80000005 View_init(2)");
-    row("any other control flag", ":ELC2#", "Shape1(0)=80000005 Shape1(1)=80ff View_init(1)");
-    row("voltage mode", ":ELM0#", "Shape4(0)=80ff Shape4(1)=80000005");
-    row("any other mode flag", ":ELM#", "Shape4(0)=80000005 Shape4(1)=80ff");
-    row("duty and frequency", ":EFQ45#\r\n:EDU50#", "Label1(1)=450Hz Label1(0)=100%", 50);
-    row("beep; keywords are case-sensitive", ":fqs#:FQS#:edu25#:Elc1#", "beep");
-    row("no number is zero", ":EDU#:EFQab#:EDU--#", "Label1(0)=0% Label1(1)=0Hz Label1(0)=0%");
-    row("digits end at any other", ":EFQ5#:EDU9x#", "Label1(1)=50Hz Label1(0)=18%", 9);
-    row("blanks around a digit", ":EDU 7#:EFQ7 #", "Label1(0)=14% Label1(1)=70Hz", 7);
-    row("signs", ":EFQ+3#:EDU-5#", "Label1(1)=30Hz Label1(0)=-10%", -5);
-    row("a half to even", ":EFQ.7#:EDU.5#", "Label1(1)=7Hz Label1(0)=1%", 0);
-    row("more than a half up", ":EDU.7#", "Label1(0)=1.4%", 1);
-    row("no lead-in: first character dropped", "CAS1#xEDU25#", "Label1(0)=50%", 25);
-    row("the last colon wins", "ab:c:EDU25#", "Label1(0)=50%", 25);
-    row("split across reads", ":EFQ45#:E|DU2|5#", "Label1(1)=450Hz Label1(0)=50%", 25);
-    row("only 64 unclosed bytes are kept", "xELC1" + QByteArray(100, 'y') + "|#", "");
-}
-
-void DeviceLinkTest::reports_change_the_panel() {
-    QFETCH(QByteArray, bytes);
-    comm->COMM1open();
-    for (const QByteArray& chunk : bytes.split('|')) {
-        pty->write(chunk);
-        QVERIFY(pty->taken());
-    }
-    QStringList changes = panel->log + QStringList(toolkit->beeps, QStringLiteral("beep"));
-    changes += toolkit->sounds.replaceInStrings(dir.path() + u'/', QString());
-    QTEST(changes.join(u' '), "changes");
-    QTEST(int(start::cur_duty), "duty_code");
-}
-
-// A few seconds in the suite; LUMIVANE_NOISE_SECONDS=60 runs the long soak.
-void DeviceLinkTest::noise_in_random_chunks_at_line_rate_loses_no_report() {
-    const int asked = qEnvironmentVariableIntValue("LUMIVANE_NOISE_SECONDS");
-    const int seconds = asked > 0 ? asked : 5;
-    QRandomGenerator random(60);
-    QByteArray stream;
-    QStringList expected;
-    while (stream.size() < seconds * 960) { // 9600 baud
-        for (int n = random.bounded(40); n > 0; --n)
-            stream += char(random.bounded(256));
-        const int duty = 10 + random.bounded(41);
-        stream += ":EDU" + QByteArray::number(duty) + '#';
-        expected << QStringLiteral("Label1(0)=%1%").arg(duty * 2);
-    }
-    comm->COMM1open();
-    QElapsedTimer clock;
-    clock.start();
-    for (qsizetype at = 0, n = 0; at < stream.size(); at += n) {
-        QVERIFY(QTest::qWaitFor([&] { return clock.elapsed() * 960 / 1000 >= at; }));
-        n = std::min<qsizetype>(1 + random.bounded(12), stream.size() - at);
-        pty->write(QByteArrayView(stream).sliced(at, n));
-    }
-    // Every report comes through, in order; this noise happens to form no report of its own.
-    QTRY_COMPARE(panel->log, expected);
-}
 
 QTEST_GUILESS_MAIN(DeviceLinkTest)
 #include "test_device_link.moc"

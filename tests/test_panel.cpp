@@ -1,7 +1,7 @@
 // The main window on the offscreen platform, driven through its widgets, with
-// a pseudo-terminal as the inverter and real settings files: the view states,
-// the command each control sends, start-up, the port choice, the presets, and
-// closing the window.
+// a pseudo-terminal as the inverter and real settings files: the controls of
+// each view state and the command each sends, start-up, the port choice, the
+// presets and the settings files.
 #include "store/preset_file.h"
 #include "support/panel_fixture.h"
 #include "support/read_only_guard.h"
@@ -11,7 +11,6 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 const QByteArray shipped(" 25 \r\n 45 \r\n 10 \r\n 40 \r\n 20 \r\n 40 \r\n 30 \r\n"
                          " 50 \r\n 40 \r\n 60 \r\n 50 \r\n 70 \r\n 15 \r\n 30 \r\n");
@@ -46,28 +45,6 @@ enum FileKind { plain, fifo, sparse, read_only_folder, linked, size_limit };
 class PanelTest : public QObject {
     Q_OBJECT
 private slots:
-    void view_states_data() {
-        QTest::addColumn<QList<qint16>>("states"); // View_init calls after Form_Load
-        QTest::addColumn<QString>("usable");       // as enabled() counts them
-        QTest::newRow("offline after loading") << QList<qint16>{} << "0 0 0";
-        QTest::newRow("front-panel control") << QList<qint16>{1} << "1 0 2";
-        QTest::newRow("PC control") << QList<qint16>{2} << "1 24 0";
-        QTest::newRow("other values change nothing") << QList<qint16>{2, -1, 3} << "1 24 0";
-    }
-
-    void view_states() {
-        QFETCH(QList<qint16>, states);
-        RecordingToolkit toolkit;
-        Form1 form(toolkit, QString());
-        form.Form_Load();
-        QCOMPARE(preset_row(form, 0), QStringLiteral(" / ")); // blank until start-up reads
-        QVERIFY(form.Command3[0]->isHidden() && form.Command3[1]->isHidden());
-        QVERIFY(form.Command4[2]->isHidden());
-        for (qint16 state : states)
-            form.View_init(state);
-        QTEST(enabled(form), "usable");
-    }
-
     void each_control_sends_its_command_data() {
         QTest::addColumn<qint16>("state"); // the port is open unless offline
         QTest::addColumn<int>("control");
@@ -101,8 +78,14 @@ private slots:
         PanelFixture panel("3\r\n");
         panel.start();
         Form1& f = *panel.form;
+        QCOMPARE(enabled(f), QStringLiteral("0 0 0")); // offline after start-up
+        QVERIFY(f.Command3[0]->isHidden() && f.Command3[1]->isHidden() &&
+                f.Command4[2]->isHidden());
         if (state != 0) f.Command3_Click(0);
         f.View_init(state);
+        f.View_init(3); // other values change nothing
+        f.View_init(-1);
+        QCOMPARE(enabled(f), QStringList({"0 0 0", "1 0 2", "1 24 0"})[state]);
         f.Slider1[0]->setValue(positions[0]);
         f.Slider1[1]->setValue(positions[1]);
         const QList<QWidget*> controls{f.Slider1[0],  f.Slider1[1],  f.Command9[0], f.Command9[1],
@@ -256,45 +239,6 @@ private slots:
         QCOMPARE(panel.toolkit.boxes.join(u' '), boxes);
         // The reported values are stored, not the sliders', and then shown.
         QCOMPARE(preset_row(*panel.form, 1), QString(boxes.isEmpty() ? " 600/ 10*" : " 400/ 20*"));
-    }
-
-    void always_on_top_toggles_in_place() {
-        PanelFixture panel;
-        panel.start();
-        panel.form->move(40, 50);
-        for (const bool above : {true, false, true}) {
-            panel.click(panel.form->Command7);
-            QCOMPARE(panel.form->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), above);
-            QCOMPARE(panel.form->pos(), QPoint(40, 50));
-        }
-    }
-
-    void closing_the_window_data() {
-        QTest::addColumn<QByteArray>("scenario");
-        QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("port open: control goes back") << QByteArray("open") << QByteArray(":F#");
-        QTest::newRow("port closed: nothing is sent") << QByteArray("closed") << QByteArray();
-        QTest::newRow("mid-recall: never resumed") << QByteArray("recall") << QByteArray(":D10:F#");
-    }
-
-    // In a child process, as closing ends the program.
-    void closing_the_window() {
-        QFETCH(QByteArray, scenario);
-        QFETCH(QByteArray, sent);
-        PanelFixture panel("3\r\n", shipped);
-        const pid_t child = fork();
-        if (child == 0) {
-            panel.start();
-            if (scenario != "closed") panel.form->Command3_Click(0);
-            QTimer::singleShot(100, panel.form.get(), &QWidget::close);
-            if (scenario == "recall") panel.form->load_Data(1);
-            QTest::qWait(5000);
-            _exit(3); // closing did not end the program
-        }
-        int status = 0;
-        QCOMPARE(waitpid(child, &status, 0), child);
-        QCOMPARE(WEXITSTATUS(status), RecordingToolkit::ended); // by End()
-        QCOMPARE(panel.pty.read_quiet(), sent);                 // all there, the child having ended
     }
 };
 

@@ -13,6 +13,7 @@ packages=(
   strace                         # tests read the order of the line's system calls
   sox libsox-fmt-mp3             # makes the sound file
   clang libclang-rt-14-dev       # fuzz targets (libFuzzer) and sanitizer runtimes
+  lld                            # links the fault-seeding builds quickly
   desktop-file-utils             # checks and indexes the menu entry
   libx11-dev libxcb1-dev         # the benchmark watches the X server for the window
 )

@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
+#include <csignal>
+#include <unistd.h>
 
 QPoint centre(int left, int top, int width, int height) {
     return {(left + width / 2) / 15, (top + height / 2) / 15};
@@ -23,12 +25,14 @@ DesktopPanel::DesktopPanel(int pty_port) {
 }
 
 DesktopPanel::~DesktopPanel() {
-    process.kill();
+    // The whole group: a launcher killed alone would leave the program running.
+    if (process.processId() > 0) ::kill(-pid_t(process.processId()), SIGKILL);
     process.waitForFinished();
 }
 
 bool DesktopPanel::start(const QStringList& args, const QStringList& launcher) {
     process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
     const QStringList command = launcher + QStringList{path("lumivane")} + args;
     process.start(command.first(), command.mid(1));
     // Input before the window manager has framed the window can be lost.
@@ -66,9 +70,16 @@ void DesktopPanel::wheel(QPoint at, int notches) {
     pointer(at, {"click", "--repeat", QString::number(std::abs(notches)), notches > 0 ? "4" : "5"});
 }
 
-void DesktopPanel::key(const QString& keys, const QString& to) {
-    run("xdotool", QStringList{"windowactivate", "--sync", to.isEmpty() ? window : to, "key"} +
-                       keys.split(' ', Qt::SkipEmptyParts));
+bool DesktopPanel::key(const QString& keys, const QString& to) {
+    QProcess xdotool;
+    xdotool.start("xdotool",
+                  QStringList{"windowactivate", "--sync", to.isEmpty() ? window : to, "key"} +
+                      keys.split(' ', Qt::SkipEmptyParts));
+    return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
+}
+
+bool DesktopPanel::close() {
+    return key(QStringLiteral("alt+F4")) && process.waitForFinished(10000);
 }
 
 QColor DesktopPanel::pixel(QPoint at) const {

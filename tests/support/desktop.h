@@ -31,8 +31,12 @@ public:
     // Turns the wheel by whole notches, away from the operator when positive.
     void wheel(QPoint at, int notches);
     // Keys by their X names, separated by spaces ("ctrl+a Return"), sent to the
-    // window `to` (by default the panel's) after activating it.
-    void key(const QString& keys, const QString& to = {});
+    // window `to` (by default the panel's) after activating it; false if the
+    // window could not be activated or the keys not sent.
+    bool key(const QString& keys, const QString& to = {});
+    // Closes the window as the operator does, with Alt+F4 through the window
+    // manager, and waits for the program to end.
+    bool close();
     QColor pixel(QPoint at) const;
     QImage grab(const QRect& area) const;
     // The visible window with this title, or an empty string.

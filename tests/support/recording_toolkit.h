@@ -16,10 +16,9 @@ public:
     void Beep() override { ++beeps; }
     void DoEvents() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
     void PlaySound(const QString& path) override { sounds.append(path); }
-    [[noreturn]] void End() override { std::_Exit(ended); }
+    [[noreturn]] void End() override { std::abort(); } // nothing under test ends the program
 
     QStringList boxes; // their titles
     int beeps = 0;
     QStringList sounds;
-    static constexpr int ended = 7; // the exit code of End()
 };
