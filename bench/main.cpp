@@ -1,7 +1,7 @@
 // Measures how fast the panel shows a report, how many reports of a burst it
 // applies, what its pause and its idle time cost, and how fast the program
 // starts; prints one table and, with --doc PATH, writes it as a document.
-#include "device/framing.h"
+#include "protocol/framing.h"
 #include "device/serial_control.h"
 #include "legacy_receive.h"
 #include "measure.h"

@@ -1,29 +1,19 @@
 #include "comm.h"
 
-#include "framing.h"
 #include "line_log.h"
-#include "report_number.h"
+#include "protocol/framing.h"
+#include "protocol/report.h"
+#include "protocol/report_number.h"
+#include "protocol/wire.h"
 #include "shared/start.h"
 
 namespace {
 
-// Spaces only, as the inverter pads with them; other characters are kept.
-QString trim_spaces(const QString& s) {
-    qsizetype first = 0;
-    qsizetype last = s.size();
-    while (first < last && s[first] == u' ')
-        ++first;
-    while (last > first && s[last - 1] == u' ')
-        --last;
-    return s.mid(first, last - first);
-}
-
 // Applies a numeric report: the code rounded into `code`, the read-out shows
 // the exact number times `scale` with its unit.
-QString numeric_caption(const QString& f, int scale, const char* unit, qint16& code) {
-    const int tenths = field_tenths(QStringView(f).mid(3, 2));
-    code = round_half_even(tenths);
-    return tenths_text(tenths * scale) + QLatin1String(unit);
+QString numeric_caption(const Report& report, int scale, const char* unit, qint16& code) {
+    code = round_half_even(report.tenths);
+    return tenths_text(report.tenths * scale) + QLatin1String(unit);
 }
 
 } // namespace
@@ -76,30 +66,39 @@ void COMM::MSComm1_OnComm() {
 }
 
 void COMM::RX_data(const QString& dat) {
-    const QString f = trim_spaces(dat);
-    const QString key = f.left(3);
-    const QString flag = f.mid(3, 1);
-    if (key == u"CAS") {
-        if (flag == u"0") {
+    const Report report = read_report(dat);
+    switch (report.kind) {
+    case ReportKind::shutter:
+        if (report.flag == QLatin1Char(wire::flag_released)) {
             toolkit.PlaySound(sound_file);
             panel.setShape3BackColor(colour_menu);
         } else {
             panel.setShape3BackColor(colour_red);
         }
-    } else if (key == u"ELC") {
-        const bool pc = flag == u"1";
+        break;
+    case ReportKind::control: {
+        const bool pc = report.flag == QLatin1Char(wire::flag_pc);
         panel.setShape1BackColor(0, pc ? colour_orange : colour_window);
         panel.setShape1BackColor(1, pc ? colour_window : colour_orange);
         panel.View_init(pc ? 2 : 1);
-    } else if (key == u"ELM") {
-        const bool voltage = flag == u"0";
+        break;
+    }
+    case ReportKind::mode: {
+        const bool voltage = report.flag == QLatin1Char(wire::flag_voltage);
         panel.setShape4BackColor(0, voltage ? colour_orange : colour_window);
         panel.setShape4BackColor(1, voltage ? colour_window : colour_orange);
-    } else if (key == u"EDU") {
-        panel.setLabel1Caption(0, numeric_caption(f, 2, "%", start::cur_duty));
-    } else if (key == u"EFQ") {
-        panel.setLabel1Caption(1, numeric_caption(f, 10, "Hz", start::cur_freq));
-    } else if (key == u"fqs") {
+        break;
+    }
+    case ReportKind::duty:
+        panel.setLabel1Caption(0, numeric_caption(report, 2, "%", start::cur_duty));
+        break;
+    case ReportKind::frequency:
+        panel.setLabel1Caption(1, numeric_caption(report, 10, "Hz", start::cur_freq));
+        break;
+    case ReportKind::beep:
         toolkit.Beep();
+        break;
+    case ReportKind::other:
+        break;
     }
 }

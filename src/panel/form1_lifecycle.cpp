@@ -1,5 +1,6 @@
 // Creation, activation and shut-down of the window, and the pause.
 #include "form1.h"
+#include "protocol/wire.h"
 
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -40,7 +41,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::Form_Unload() {
-    comm.MODE_Com(QStringLiteral(":F#"));
+    comm.MODE_Com(QLatin1String(wire::front_panel_control));
     comm.COMM1close();
     toolkit.End();
 }

@@ -1,13 +1,14 @@
 // The shutter button and the always-on-top option.
 #include "form1.h"
+#include "protocol/wire.h"
 #include "window_stacking.h"
 
 void Form1::Command1_MouseDown() {
-    comm.MODE_Com(QStringLiteral(":C1#"));
+    comm.MODE_Com(QLatin1String(wire::shutter_pressed));
 }
 
 void Form1::Command1_MouseUp() {
-    comm.MODE_Com(QStringLiteral(":C0#"));
+    comm.MODE_Com(QLatin1String(wire::shutter_released));
 }
 
 void Form1::Command7_Click() {

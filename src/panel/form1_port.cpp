@@ -1,5 +1,6 @@
 // The port selector, the port file and the connect routine.
 #include "form1.h"
+#include "protocol/wire.h"
 #include "store/port_file.h"
 
 QString Form1::port_file() const {
@@ -34,7 +35,7 @@ void Form1::Command3_Click(qint16 Index) {
     if (Index == 0) {
         comm.COMM1open();
     } else if (Index == 1) {
-        comm.MODE_Com(QStringLiteral(":F#"));
+        comm.MODE_Com(QLatin1String(wire::front_panel_control));
         if (comm.MSComm1.PortOpen()) comm.COMM1close();
     }
 }

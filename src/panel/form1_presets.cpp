@@ -1,7 +1,8 @@
 // The preset rows: start-up read, recall and store of the preset table kept
 // in el_dat.txt.
 #include "form1.h"
-#include "shared/code_text.h"
+#include "protocol/code_text.h"
+#include "protocol/wire.h"
 #include "shared/start.h"
 #include "store/preset_file.h"
 
@@ -69,11 +70,11 @@ void Form1::load_Data(qint16 no) {
     mark_row(no);
     if (read_table() != TableRead::Whole) return;
     if (!show_table()) return;
-    comm.MODE_Com(QStringLiteral(":D") + two_digit_code_text(start::pre_duty[no]));
+    comm.MODE_Com(QLatin1String(wire::duty) + two_digit_code_text(start::pre_duty[no]));
     Wait(500);
     // The row is read again after the pause: a store during it may have changed it.
     set_clamped(Slider1[0], start::pre_duty[no]);
-    comm.MODE_Com(QStringLiteral(":E") + two_digit_code_text(start::pre_freq[no]));
+    comm.MODE_Com(QLatin1String(wire::frequency) + two_digit_code_text(start::pre_freq[no]));
     set_clamped(Slider1[1], start::pre_freq[no]);
 }
 

@@ -2,7 +2,7 @@
 // dispatcher: nothing may crash, the pending buffer stays bounded, nothing asks
 // the operator, and the panel only ever gets what a report can produce.
 #include "device/comm.h"
-#include "device/framing.h"
+#include "protocol/framing.h"
 #include "shared/start.h"
 #include "support/recording_panel.h"
 #include "support/recording_toolkit.h"

@@ -1,5 +1,7 @@
 #include "command_parser.h"
 
+#include "protocol/wire.h"
+
 #include <algorithm>
 #include <array>
 
@@ -7,11 +9,12 @@ namespace sim {
 
 namespace {
 
-constexpr std::array<std::string_view, 7> fixed_commands = {":O#",  ":F#",  ":M0#", ":M1#",
-                                                            ":C1#", ":C0#", ":S#"};
+constexpr std::array<std::string_view, 7> fixed_commands = {
+    wire::pc_control,      wire::front_panel_control, wire::voltage_mode, wire::frequency_mode,
+    wire::shutter_pressed, wire::shutter_released,    wire::save_settings};
 
 bool is_value_command(std::string_view s) {
-    return s.size() >= 2 && (s[1] == 'D' || s[1] == 'E');
+    return s.starts_with(wire::duty) || s.starts_with(wire::frequency);
 }
 
 bool is_fixed_command(std::string_view s) {

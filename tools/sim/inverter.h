@@ -23,7 +23,8 @@ public:
     static constexpr int duty_max = 50;
     static constexpr int frequency_min = 10;
     static constexpr int frequency_max = 70;
-    static constexpr std::string_view beep = ":fqs#";
+    // The beep report, which the inverter sends of its own accord.
+    static std::string beep();
 
     // The reply to one command as cut by CommandParser; nothing for ":S#".
     std::optional<std::string> handle(std::string_view command);

@@ -365,7 +365,7 @@ void Simulator::on_line(std::string_view line) {
     } else if (line == "m") {
         send(inverter.toggle_mode(), now);
     } else if (line == "b") {
-        send(std::string(sim::Inverter::beep), now);
+        send(sim::Inverter::beep(), now);
     } else if (line == "s") {
         say(inverter.describe() + '\n');
     } else if (line == "q") {
