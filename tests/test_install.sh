@@ -7,7 +7,9 @@ source="$2"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
-install_for_user() { XDG_DATA_HOME="$tmp/share" "$source/tools/install-user.sh" "$build" "$app" >/dev/null; }
+install_for_user() {
+  XDG_DATA_HOME="$tmp/share" LUMIVANE_BIN_DIR="$tmp/bin" "$source/tools/install-user.sh" "$build" "$app" >/dev/null
+}
 
 app="$tmp/app"
 install_for_user
@@ -31,6 +33,10 @@ desktop-file-validate "$entry" || fail "invalid menu entry"
 grep -qx "Exec=$app/lumivane" "$entry" || fail "the entry does not start $app/lumivane"
 grep -qx 'Icon=lumivane' "$entry" || fail "the entry names no icon"
 cmp -s "$tmp/share/icons/hicolor/scalable/apps/lumivane.svg" "$app/lumivane.svg" || fail "no icon"
+
+# The INDI driver where indiserver finds it, and its description for clients.
+[ -x "$tmp/bin/indi_lumivane" ] || fail "the INDI driver is not installed"
+grep -q '<driver name="Lumivane">indi_lumivane</driver>' "$tmp/share/indi/indi_lumivane.xml" || fail "no driver description"
 
 # CPack's tar archive holds the same folder.
 (cd "$tmp" && cpack --config "$build/CPackConfig.cmake" -B "$tmp/pkg" >/dev/null) || fail "cpack failed"

@@ -2,11 +2,14 @@
 # Installs a built tree for the current user: tools/install-user.sh BUILD FOLDER
 # The folder gets the programs and their files (the operator's com_no.txt and
 # el_dat.txt there are kept); the menu entry and icons go to the user's data
-# folder (XDG_DATA_HOME, by default ~/.local/share).
+# folder (XDG_DATA_HOME, by default ~/.local/share). The INDI driver goes to
+# ~/.local/bin, where indiserver finds it by name, and its description to
+# DATA/indi/indi_lumivane.xml.
 set -euo pipefail
 build="$1"
 folder="$2"
 data="${XDG_DATA_HOME:-$HOME/.local/share}"
+bin="${LUMIVANE_BIN_DIR:-$HOME/.local/bin}"
 cmake --install "$build" --prefix "$folder" >/dev/null
 folder=$(cd "$folder" && pwd)
 
@@ -17,5 +20,8 @@ install -D -m 644 "$folder/lumivane.svg" "$data/icons/hicolor/scalable/apps/lumi
 mkdir -p "$data/applications"
 sed "s|@FOLDER@|$folder|g" "$folder/lumivane.desktop.in" >"$data/applications/lumivane.desktop"
 chmod 644 "$data/applications/lumivane.desktop"
+install -D -m 755 "$build/bin/indi_lumivane" "$bin/indi_lumivane"
+install -D -m 644 "$(dirname "$0")/../src/indi/indi_lumivane.xml" "$data/indi/indi_lumivane.xml"
 if command -v update-desktop-database >/dev/null; then update-desktop-database -q "$data/applications"; fi
 echo "installed in $folder; menu entry $data/applications/lumivane.desktop"
+echo "INDI driver $bin/indi_lumivane; its description $data/indi/indi_lumivane.xml"

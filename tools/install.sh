@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and installs the panel for the current user, with a menu entry and
-# icon: tools/install.sh [FOLDER]   (default ~/.local/lib/lumivane)
+# icon, and the INDI light-box driver with its description:
+#   tools/install.sh [FOLDER]   (the panel's folder, default ~/.local/lib/lumivane)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh

@@ -16,6 +16,7 @@ packages=(
   lld                            # links the fault-seeding builds quickly
   desktop-file-utils             # checks and indexes the menu entry
   libx11-dev libxcb1-dev         # the benchmark watches the X server for the window
+  libindi-dev indi-bin           # the INDI light-box driver; indiserver and its clients
 )
 
 missing=()

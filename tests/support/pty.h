@@ -16,6 +16,7 @@ public:
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
 
+    QString slave_path() const { return slave_name; }
     // Makes the pty reachable as port n: a link "comN" in dir.
     void link_as_port(const QString& dir, int n) const;
 

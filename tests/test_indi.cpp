@@ -1,0 +1,142 @@
+// The light-box driver under a real indiserver, set with indi_setprop and read
+// with indi_getprop, with a pseudo-terminal as the inverter: the exact bytes of
+// each property change, reports shown in the properties, and an unplugged line.
+#include "support/pty.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+class IndiTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        // A free port for this server, so that tests can run side by side.
+        const int s = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        socklen_t size = sizeof address;
+        QCOMPARE(bind(s, reinterpret_cast<sockaddr*>(&address), size), 0);
+        QCOMPARE(getsockname(s, reinterpret_cast<sockaddr*>(&address), &size), 0);
+        port = QString::number(ntohs(address.sin_port));
+        close(s);
+        // The driver's configuration goes to a home of its own.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.path());
+        server.setProcessEnvironment(environment);
+        server.start("indiserver", {"-p", port, LUMIVANE_INDI});
+        QTRY_COMPARE_WITH_TIMEOUT(get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
+    }
+
+    void cleanupTestCase() {
+        server.terminate();
+        server.waitForFinished();
+    }
+
+    void property_changes_send_exact_commands() {
+        QVERIFY(connect_inverter());
+        const termios line = inverter->settings();
+        QCOMPARE(line.c_cflag & (CBAUD | CSIZE | PARENB | CSTOPB), tcflag_t(B9600 | CS8));
+        const std::pair<const char*, QByteArray> steps[] = {
+            {"FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On", ":D00"}, // at the intensity it starts with
+            {"FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=40", ":D20"},
+            {"FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF=On", ":D00"},
+            {"FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=60", ""}, // kept while off
+            {"FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On", ":D30"},
+            {"FREQUENCY.FREQUENCY_HZ=450", ":E45"},
+            {"ADJUST_MODE.MODE_FREQUENCY=On", ":M1#"},
+            {"ADJUST_MODE.MODE_VOLTAGE=On", ":M0#"},
+            {"CONTROL_SOURCE.CONTROL_FRONT_PANEL=On", ":F#"},
+            {"CONTROL_SOURCE.CONTROL_PC=On", ":O#"},
+            {"CAMERA_SHUTTER.SHUTTER_OPEN=On", ":C1#"},
+            {"CAMERA_SHUTTER.SHUTTER_CLOSED=On", ":C0#"},
+            {"SHUTTER_EXPOSURE.EXPOSURE_SECONDS=5", ":C1#"},
+            {"CONNECTION.DISCONNECT=On", ":C0#:F#"}, // the exposure ends with the line
+        };
+        for (const auto& [spec, sent] : steps) {
+            QVERIFY(set(spec));
+            QCOMPARE(inverter->read_quiet(300), sent);
+        }
+        // An exposure left to run releases the shutter after its time.
+        QVERIFY(connect_inverter());
+        QElapsedTimer held;
+        held.start();
+        QVERIFY(set("SHUTTER_EXPOSURE.EXPOSURE_SECONDS=0.5"));
+        QCOMPARE(inverter->read(4, 2000), QByteArray(":C1#"));
+        QCOMPARE(inverter->read(4, 2000), QByteArray(":C0#"));
+        QCOMPARE_GE(held.elapsed(), 500);
+        QTRY_COMPARE(get("SHUTTER_EXPOSURE._STATE"), QStringLiteral("Ok"));
+    }
+
+    void reports_show_in_the_properties() {
+        QVERIFY(connect_inverter());
+        // Split across writes and merged in one; each is applied, in order.
+        for (const char* chunk : {":EDU2", "5#:EFQ6", "0#:ELM1#:CAS1#:ELC0#"})
+            inverter->write(chunk);
+        QTRY_COMPARE(get("FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE"), QStringLiteral("50"));
+        QCOMPARE(get("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON"), QStringLiteral("On"));
+        QCOMPARE(get("FREQUENCY.FREQUENCY_HZ"), QStringLiteral("600"));
+        QCOMPARE(get("ADJUST_MODE.MODE_FREQUENCY"), QStringLiteral("On"));
+        QCOMPARE(get("CAMERA_SHUTTER.SHUTTER_OPEN"), QStringLiteral("On"));
+        QCOMPARE(get("CONTROL_SOURCE.CONTROL_FRONT_PANEL"), QStringLiteral("On"));
+        // The knob turned to 0 turns the light off; turning it on restores the intensity.
+        inverter->write(":EDU00#");
+        QTRY_COMPARE(get("FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF"), QStringLiteral("On"));
+        QVERIFY(set("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On"));
+        QCOMPARE(inverter->read_quiet(300), QByteArray(":D25"));
+    }
+
+    void an_unplugged_inverter_ends_the_connection_in_alert() {
+        QVERIFY(connect_inverter());
+        inverter.reset();
+        QTRY_COMPARE(get("CONNECTION._STATE"), QStringLiteral("Alert"));
+        QCOMPARE(get("CONNECTION.CONNECT"), QStringLiteral("Off"));
+    }
+
+    void an_inverter_that_does_not_answer_is_not_connected() {
+        inverter = std::make_unique<Pty>();
+        QVERIFY(set("DEVICE_PORT.PORT=" + inverter->slave_path()));
+        QVERIFY(set("CONNECTION.CONNECT=On"));
+        QCOMPARE(inverter->read(3, 5000), QByteArray(":O#"));
+        QTRY_COMPARE(get("CONNECTION._STATE"), QStringLiteral("Alert"));
+        QCOMPARE(get("CONNECTION.CONNECT"), QStringLiteral("Off"));
+    }
+
+private:
+    // One value of the driver, or an empty text when it has none.
+    QString get(const QString& element) {
+        QProcess getprop;
+        getprop.start("indi_getprop", {"-p", port, "-t", "1", "-1", "Lumivane." + element});
+        getprop.waitForFinished(5000);
+        return QString::fromLatin1(getprop.readAllStandardOutput()).trimmed();
+    }
+
+    bool set(const QString& spec) {
+        return QProcess::execute("indi_setprop", {"-p", port, "Lumivane." + spec}) == 0;
+    }
+
+    // Connects the driver to a new inverter, which grants the PC control.
+    bool connect_inverter() {
+        set("CONNECTION.DISCONNECT=On");
+        if (!QTest::qWaitFor([&] { return get("CONNECTION.CONNECT") == "Off"; }, 5000))
+            return false;
+        inverter = std::make_unique<Pty>();
+        if (!set("DEVICE_PORT.PORT=" + inverter->slave_path()) || !set("CONNECTION.CONNECT=On"))
+            return false;
+        if (inverter->read(3, 5000) != ":O#") return false;
+        inverter->write(":ELC1#");
+        return QTest::qWaitFor([&] { return get("CONNECTION._STATE") == "Ok"; }, 5000);
+    }
+
+    QTemporaryDir home;
+    QProcess server;
+    QString port;
+    std::unique_ptr<Pty> inverter;
+};
+
+QTEST_GUILESS_MAIN(IndiTest)
+#include "test_indi.moc"
