@@ -1,11 +1,12 @@
 // Measures how fast the panel shows a report, how many reports of a burst it
 // applies, what its pause and its idle time cost, and how fast the program
 // starts; prints one table and, with --doc PATH, writes it as a document.
-#include "protocol/framing.h"
 #include "device/serial_control.h"
+#include "indi_latency.h"
 #include "legacy_receive.h"
 #include "measure.h"
 #include "panel/form1.h"
+#include "protocol/framing.h"
 #include "shared/toolkit.h"
 #include "startup.h"
 #include "support/pty.h"
@@ -35,6 +36,7 @@ constexpr int pause_ms = 500;
 constexpr int pause_repeats = 5;
 constexpr int idle_seconds = 10;
 constexpr int startup_runs = 10;
+constexpr int indi_changes = 200;
 // 10 bits on the line per byte (start, 8 data, stop) at 9600 baud.
 constexpr double byte_time_ms = 10.0 / 9.6;
 const QString window_title = QStringLiteral("Lumivane ver1.54");
@@ -358,6 +360,15 @@ device link sets it.
   manager. The time runs from just before the process is spawned to the X
   server reporting its window "Lumivane ver1.54" mapped; the resident memory
   (VmRSS) is read then, and the program is ended.
+- **INDI driver.** `indi_lumivane`, built in Release, runs under a real
+  `indiserver` on a free port, with a pseudo-terminal as the inverter that has
+  granted the PC control. *Set to wire*: 200 frequency changes (alternately
+  440 and 450 Hz), each by a new `indi_setprop` process, as a script would; the
+  time runs from just before the process is started to the four bytes of the
+  command read on the line, so it includes starting the client. *Report to
+  client*: one `indi_getprop -m` watches the intensity, line-buffered; 200 duty
+  reports (alternately 10 and 11) are written one at a time, and the time runs
+  from just before the write to the client printing the new value.
 )");
 
 QString notes(const Latency& lat, const Burst& paced, const Burst& unpaced,
@@ -522,6 +533,29 @@ int main(int argc, char* argv[]) {
                                 .arg(num(median(rss), 1), num(maximum(rss), 1)) +
                             failed,
                         QStringLiteral("< 80 MB, every run"), complete && maximum(rss) < 80});
+    }
+
+    std::fprintf(stderr, "INDI driver...\n");
+    const IndiLatency indi = measure_indi_latency(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/indi_lumivane"), indi_changes);
+    {
+        const bool complete = indi.error.isEmpty();
+        all_measured = all_measured && complete;
+        const auto figures = [&](const std::vector<double>& ms) {
+            return complete ? QStringLiteral("median %1 ms, p99 %2 ms, max %3 ms (%4 changes)")
+                                  .arg(num(median(ms), 2), num(percentile(ms, 99), 2),
+                                       num(maximum(ms), 2))
+                                  .arg(ms.size())
+                            : QStringLiteral("failed: %1").arg(indi.error);
+        };
+        rows.push_back({QStringLiteral("INDI driver: indi_setprop started to the command on the "
+                                       "line"),
+                        figures(indi.set_to_wire_ms), QStringLiteral("p99 ≤ 50 ms"),
+                        complete && percentile(indi.set_to_wire_ms, 99) <= 50});
+        rows.push_back({QStringLiteral("INDI driver: report on the line to the new intensity "
+                                       "printed by a watching indi_getprop"),
+                        figures(indi.report_to_client_ms), QStringLiteral("p99 ≤ 5 ms"),
+                        complete && percentile(indi.report_to_client_ms, 99) <= 5});
     }
 
     const QString header =

@@ -83,11 +83,20 @@ private slots:
         QCOMPARE(get("ADJUST_MODE.MODE_FREQUENCY"), QStringLiteral("On"));
         QCOMPARE(get("CAMERA_SHUTTER.SHUTTER_OPEN"), QStringLiteral("On"));
         QCOMPARE(get("CONTROL_SOURCE.CONTROL_FRONT_PANEL"), QStringLiteral("On"));
-        // The knob turned to 0 turns the light off; turning it on restores the intensity.
+        // Turned off, the inverter's duty of 0 keeps the intensity for turning it on again.
+        QVERIFY(set("FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF=On"));
+        QCOMPARE(inverter->read_quiet(300), QByteArray(":D00"));
         inverter->write(":EDU00#");
-        QTRY_COMPARE(get("FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF"), QStringLiteral("On"));
+        QVERIFY(inverter->taken());
         QVERIFY(set("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On"));
         QCOMPARE(inverter->read_quiet(300), QByteArray(":D25"));
+        QCOMPARE(get("FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE"), QStringLiteral("50"));
+        // The knob turned up while the light is off turns it on.
+        QVERIFY(set("FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF=On"));
+        QCOMPARE(inverter->read(4, 5000), QByteArray(":D00"));
+        inverter->write(":EDU05#");
+        QTRY_COMPARE(get("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON"), QStringLiteral("On"));
+        QCOMPARE(get("FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE"), QStringLiteral("10"));
     }
 
     void an_unplugged_inverter_ends_the_connection_in_alert() {

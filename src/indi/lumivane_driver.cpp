@@ -224,11 +224,15 @@ void LumivaneDriver::apply(const Report& report) {
         set_pair(ModeSP, flag(wire::flag_voltage), IPS_OK);
         break;
     case ReportKind::duty: {
-        // A duty of 0 is the light off; the intensity stays for turning it on again.
+        // The light is off while the inverter runs at the duty of 0 that turning it off
+        // sent: the intensity stays for turning it on again. Any other duty is the
+        // intensity, and turned up at the knob it turns the light on.
         const int code = round_half_even(report.tenths);
-        if (code != 0) LightIntensityN[0].value = code * 2;
-        LightS[FLAT_LIGHT_ON].s = code != 0 ? ISS_ON : ISS_OFF;
-        LightS[FLAT_LIGHT_OFF].s = code != 0 ? ISS_OFF : ISS_ON;
+        const bool off = LightS[FLAT_LIGHT_OFF].s == ISS_ON;
+        if (off && code == 0) break;
+        LightIntensityN[0].value = code * 2;
+        LightS[FLAT_LIGHT_ON].s = ISS_ON;
+        LightS[FLAT_LIGHT_OFF].s = ISS_OFF;
         LightSP.s = LightIntensityNP.s = IPS_OK;
         IDSetNumber(&LightIntensityNP, nullptr);
         IDSetSwitch(&LightSP, nullptr);
