@@ -44,7 +44,9 @@ IndiLatency measure_indi_latency(const QString& driver, int changes) {
     environment.insert(QStringLiteral("HOME"), home.path());
     QProcess server;
     server.setProcessEnvironment(environment);
-    server.start(QStringLiteral("indiserver"), {QStringLiteral("-p"), port, driver});
+    server.start(QStringLiteral("indiserver"),
+                 {QStringLiteral("-p"), port, QStringLiteral("-u"),
+                  home.filePath(QStringLiteral("indiserver")), driver});
     const auto run = [&](const QString& program, const QString& spec) {
         QProcess p;
         p.start(program, {QStringLiteral("-p"), port, QStringLiteral("Lumivane.") + spec});

@@ -15,7 +15,8 @@ class IndiTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        // A free port for this server, so that tests can run side by side.
+        // A free port and a local socket of its own for this server, so that tests
+        // can run side by side.
         const int s = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -28,7 +29,7 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", home.path());
         server.setProcessEnvironment(environment);
-        server.start("indiserver", {"-p", port, LUMIVANE_INDI});
+        server.start("indiserver", {"-p", port, "-u", home.filePath("indiserver"), LUMIVANE_INDI});
         QTRY_COMPARE_WITH_TIMEOUT(get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
     }
 

@@ -36,7 +36,12 @@ QByteArray code_command(const char* prefix, int code) {
 // flush at closing would discard what the far end has not read yet.
 class InverterLine : public Connection::Serial {
 public:
-    using Connection::Serial::Serial;
+    explicit InverterLine(INDI::DefaultDevice* device) : Connection::Serial(device) {
+        // When the chosen port fails, other ports are not probed: the handshake
+        // would send the inverter's command to whatever device is there.
+        AutoSearchS[0].s = ISS_OFF;
+        AutoSearchS[1].s = ISS_ON;
+    }
     bool Disconnect() override {
         if (PortFD >= 0) {
             tcdrain(PortFD);
@@ -356,6 +361,7 @@ void LumivaneDriver::cancel_exposure() {
 bool LumivaneDriver::saveConfigItems(FILE* fp) {
     INDI::DefaultDevice::saveConfigItems(fp);
     saveLightBoxConfigItems(fp);
+    IUSaveConfigNumber(fp, &LightIntensityNP);
     FrequencyNP.save(fp);
     return true;
 }

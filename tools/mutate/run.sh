@@ -6,8 +6,9 @@
 #   FILE: TEXT AS IT STANDS => TEXT WITH THE FAULT
 # with <NL> for a line break. --check only verifies that each text stands
 # exactly once in its file. --rev takes the sources as committed at REV
-# instead of the working tree. Prints a line a fault: caught, SURVIVED, or
-# not-compiled (the compiler refused it, so no test was needed), then counts.
+# instead of the working tree. Prints a line a fault: caught (with the tests
+# that failed), SURVIVED, or not-compiled (the compiler refused it, so no test
+# was needed), then counts.
 # The copy and its build live in $MUTATE_DIR (default /tmp/lumivane-mutate); a
 # copy already there is used as it is, so a run can be resumed on the same
 # sources. The install test is left out: it runs no program, so no fault in
@@ -45,10 +46,6 @@ if [ $check = no ]; then
 else
   tree=$root
 fi
-# The noise soak runs for a few seconds here (past its warm-up of 5 s, so its
-# memory check still has two readings); the rest of the suite as is.
-export LUMIVANE_NOISE_SECONDS=6
-
 # Without a fault the suite must pass, or every fault would count as caught.
 if [ $check = no ] && ! ctest --test-dir "$work/build" -j"$jobs" -E test_install >/dev/null 2>&1; then
   echo "the suite fails without any fault; see ctest --test-dir $work/build" >&2
@@ -58,6 +55,7 @@ fi
 declare -A count=([caught]=0 [SURVIVED]=0 [not-compiled]=0 [not-found]=0)
 while IFS= read -r line; do
   [[ -z $line || $line == \#* ]] && continue
+  by=""
   file=${line%%: *}
   rest=${line#*: }
   from=${rest%% => *}
@@ -77,17 +75,17 @@ while IFS= read -r line; do
     printf '%s' "${content/"$from"/"$to"}" >"$path"
     if ! cmake --build "$work/build" -j"$jobs" --target "${targets[@]}" >/dev/null 2>&1; then
       result=not-compiled
-    elif ctest --test-dir "$work/build" -j"$jobs" -E test_install --stop-on-failure \
-      >/dev/null 2>&1; then
+    elif report=$(ctest --test-dir "$work/build" -j"$jobs" -E test_install --stop-on-failure 2>&1); then
       result=SURVIVED
     else
       result=caught
+      by=$(sed -n '/Not Run/!s/^[[:space:]]*[0-9]* - \([a-z_]*\) (.*/\1/p' <<<"$report" | paste -sd, -)
     fi
     mv "$path.orig" "$path"
     touch "$path"
   fi
   count[$result]=$((count[$result] + 1))
-  printf '%-12s %s\n' "$result" "$line"
+  printf '%-12s %s%s\n' "$result" "$line" "${by:+   [by $by]}"
 done <"$faults"
 [ $check = yes ] && { [ "${count[not-found]}" -eq 0 ] && echo "every fault applies"; exit 0; }
 cmake --build "$work/build" -j"$jobs" --target "${targets[@]}" >/dev/null
