@@ -49,7 +49,8 @@ IndiLatency measure_indi_latency(const QString& driver, int changes) {
                   home.filePath(QStringLiteral("indiserver")), driver});
     const auto run = [&](const QString& program, const QString& spec) {
         QProcess p;
-        p.start(program, {QStringLiteral("-p"), port, QStringLiteral("Lumivane.") + spec});
+        p.start(program, {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                          port, QStringLiteral("Lumivane.") + spec});
         p.waitForFinished(5000);
         return QString::fromLatin1(p.readAllStandardOutput());
     };
@@ -74,7 +75,8 @@ IndiLatency measure_indi_latency(const QString& driver, int changes) {
         QProcess setprop;
         const Clock::time_point start = Clock::now();
         setprop.start(QStringLiteral("indi_setprop"),
-                      {QStringLiteral("-p"), port, QStringLiteral("Lumivane.") + spec});
+                      {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                       port, QStringLiteral("Lumivane.") + spec});
         const QByteArray sent = line.read(4, 5000);
         const Clock::time_point arrived = Clock::now();
         setprop.waitForFinished(5000);
@@ -89,7 +91,8 @@ IndiLatency measure_indi_latency(const QString& driver, int changes) {
     QProcess monitor;
     monitor.start(QStringLiteral("stdbuf"),
                   {QStringLiteral("-oL"), QStringLiteral("indi_getprop"), QStringLiteral("-m"),
-                   QStringLiteral("-t"), QStringLiteral("3600"), QStringLiteral("-p"), port,
+                   QStringLiteral("-t"), QStringLiteral("3600"), QStringLiteral("-h"),
+                   QStringLiteral("127.0.0.1"), QStringLiteral("-p"), port,
                    QStringLiteral("Lumivane.FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE")});
     monitor.waitForReadyRead(5000); // the current value
     monitor.readAll();

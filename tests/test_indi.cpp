@@ -117,16 +117,19 @@ private slots:
     }
 
 private:
-    // One value of the driver, or an empty text when it has none.
+    // One value of the driver, or an empty text when it has none. The clients
+    // address the server by number: a bare system may not resolve "localhost".
     QString get(const QString& element) {
         QProcess getprop;
-        getprop.start("indi_getprop", {"-p", port, "-t", "1", "-1", "Lumivane." + element});
+        getprop.start("indi_getprop",
+                      {"-h", "127.0.0.1", "-p", port, "-t", "1", "-1", "Lumivane." + element});
         getprop.waitForFinished(5000);
         return QString::fromLatin1(getprop.readAllStandardOutput()).trimmed();
     }
 
     bool set(const QString& spec) {
-        return QProcess::execute("indi_setprop", {"-p", port, "Lumivane." + spec}) == 0;
+        return QProcess::execute("indi_setprop",
+                                 {"-h", "127.0.0.1", "-p", port, "Lumivane." + spec}) == 0;
     }
 
     // Connects the driver to a new inverter, which grants the PC control.

@@ -18,4 +18,6 @@ done
 kill "$spy" 2>/dev/null || true
 [ "$ready" = yes ] || { echo "the window manager did not start" >&2; exit 1; }
 export QT_QPA_PLATFORM=xcb
+# Window titles are UTF-8, and xdotool matches them in the locale's encoding.
+export LC_ALL=C.UTF-8
 "$@"
