@@ -110,6 +110,9 @@ private slots:
         QFETCH(QByteArray, port_file);
         QFETCH(int, port);
         PanelFixture panel(port_file, shipped);
+        Form1 loaded(panel.toolkit, panel.dir.path());
+        loaded.Form_Load(); // the rows are blank until the stored settings are read
+        QCOMPARE(preset_row(loaded, 6), QStringLiteral(" / "));
         panel.start();
         QCOMPARE(panel.form->Combo1->currentText(), QStringLiteral("COM%1").arg(port));
         QCOMPARE(panel.form->device().MSComm1.CommPort(), port);
