@@ -192,6 +192,12 @@ void DesktopTest::operator_session_with_the_simulator() {
     panel.click(pc_button);
     expect_commands({":O#"});
     QTRY_COMPARE(panel.pixel(pc_lamp), orange);
+    // Drag the frequency slider's knob to the right end and release it.
+    const int knob_x = frequency_slider.left() + 8 + (frequency_slider.width() - 16) * 35 / 60;
+    const int groove_y = frequency_slider.top() + 9;
+    panel.press({knob_x, groove_y});
+    panel.release({frequency_slider.right() + 40, groove_y});
+    expect_commands({":E70"});
     // The shutter: held, then released, with the lamp red while it is active.
     panel.press(shutter);
     expect_commands({":C1#"});

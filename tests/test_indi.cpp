@@ -71,6 +71,9 @@ private slots:
         QCOMPARE(inverter->read(4, 2000), QByteArray(":C0#"));
         QCOMPARE_GE(held.elapsed(), 500);
         QTRY_COMPARE(get("SHUTTER_EXPOSURE._STATE"), QStringLiteral("Ok"));
+        // With no exposure running, disconnecting only hands control back.
+        QVERIFY(set("CONNECTION.DISCONNECT=On"));
+        QCOMPARE(inverter->read_quiet(300), QByteArray(":F#"));
     }
 
     void reports_show_in_the_properties() {
@@ -107,11 +110,13 @@ private slots:
         QCOMPARE(get("CONNECTION.CONNECT"), QStringLiteral("Off"));
     }
 
+    // Only the control report answers the handshake.
     void an_inverter_that_does_not_answer_is_not_connected() {
         inverter = std::make_unique<Pty>();
         QVERIFY(set("DEVICE_PORT.PORT=" + inverter->slave_path()));
         QVERIFY(set("CONNECTION.CONNECT=On"));
         QCOMPARE(inverter->read(3, 5000), QByteArray(":O#"));
+        inverter->write(":EDU25#");
         QTRY_COMPARE(get("CONNECTION._STATE"), QStringLiteral("Alert"));
         QCOMPARE(get("CONNECTION.CONNECT"), QStringLiteral("Off"));
     }
