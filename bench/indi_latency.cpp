@@ -47,10 +47,11 @@ IndiLatency measure_indi_latency(const QString& driver, int changes) {
     server.start(QStringLiteral("indiserver"),
                  {QStringLiteral("-p"), port, QStringLiteral("-u"),
                   home.filePath(QStringLiteral("indiserver")), driver});
-    const auto run = [&](const QString& program, const QString& spec) {
+    // A client run on one property of the driver ("PROPERTY.ELEMENT", "=VALUE" to set it).
+    const auto run = [&](const QString& program, const QString& property) {
         QProcess p;
         p.start(program, {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                          port, QStringLiteral("Lumivane.") + spec});
+                          port, QStringLiteral("Lumivane.") + property});
         p.waitForFinished(5000);
         return QString::fromLatin1(p.readAllStandardOutput());
     };
@@ -71,12 +72,12 @@ IndiLatency measure_indi_latency(const QString& driver, int changes) {
     // A client started per change, as a script or an automation step would.
     for (int i = 0; i < changes; ++i) {
         const int code = 44 + i % 2;
-        const QString spec = QStringLiteral("FREQUENCY.FREQUENCY_HZ=%1").arg(code * 10);
+        const QString setting = QStringLiteral("FREQUENCY.FREQUENCY_HZ=%1").arg(code * 10);
         QProcess setprop;
         const Clock::time_point start = Clock::now();
         setprop.start(QStringLiteral("indi_setprop"),
                       {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                       port, QStringLiteral("Lumivane.") + spec});
+                       port, QStringLiteral("Lumivane.") + setting});
         const QByteArray sent = line.read(4, 5000);
         const Clock::time_point arrived = Clock::now();
         setprop.waitForFinished(5000);

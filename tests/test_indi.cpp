@@ -58,8 +58,8 @@ private slots:
             {"SHUTTER_EXPOSURE.EXPOSURE_SECONDS=5", ":C1#"},
             {"CONNECTION.DISCONNECT=On", ":C0#:F#"}, // the exposure ends with the line
         };
-        for (const auto& [spec, sent] : steps) {
-            QVERIFY(set(spec));
+        for (const auto& [setting, sent] : steps) {
+            QVERIFY(set(setting));
             QCOMPARE(inverter->read_quiet(300), sent);
         }
         // An exposure left to run releases the shutter after its time.
@@ -132,9 +132,9 @@ private:
         return QString::fromLatin1(getprop.readAllStandardOutput()).trimmed();
     }
 
-    bool set(const QString& spec) {
+    bool set(const QString& setting) {
         return QProcess::execute("indi_setprop",
-                                 {"-h", "127.0.0.1", "-p", port, "Lumivane." + spec}) == 0;
+                                 {"-h", "127.0.0.1", "-p", port, "Lumivane." + setting}) == 0;
     }
 
     // Connects the driver to a new inverter, which grants the PC control.
