@@ -1,41 +1,17 @@
 // The light-box driver under a real indiserver, set with indi_setprop and read
 // with indi_getprop, with a pseudo-terminal as the inverter: the exact bytes of
 // each property change, reports shown in the properties, and an unplugged line.
+#include "support/indi_server.h"
 #include "support/pty.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 class IndiTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        // A free port and a local socket of its own for this server, so that tests
-        // can run side by side.
-        const int s = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        socklen_t size = sizeof address;
-        QCOMPARE(bind(s, reinterpret_cast<sockaddr*>(&address), size), 0);
-        QCOMPARE(getsockname(s, reinterpret_cast<sockaddr*>(&address), &size), 0);
-        port = QString::number(ntohs(address.sin_port));
-        close(s);
-        // The driver's configuration goes to a home of its own.
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home.path());
-        server.setProcessEnvironment(environment);
-        server.start("indiserver", {"-p", port, "-u", home.filePath("indiserver"), LUMIVANE_INDI});
-        QTRY_COMPARE_WITH_TIMEOUT(get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
-    }
-
-    void cleanupTestCase() {
-        server.terminate();
-        server.waitForFinished();
+        QTRY_COMPARE_WITH_TIMEOUT(server.get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
     }
 
     void property_changes_send_exact_commands() {
@@ -122,20 +98,8 @@ private slots:
     }
 
 private:
-    // One value of the driver, or an empty text when it has none. The clients
-    // address the server by number: a bare system may not resolve "localhost".
-    QString get(const QString& element) {
-        QProcess getprop;
-        getprop.start("indi_getprop",
-                      {"-h", "127.0.0.1", "-p", port, "-t", "1", "-1", "Lumivane." + element});
-        getprop.waitForFinished(5000);
-        return QString::fromLatin1(getprop.readAllStandardOutput()).trimmed();
-    }
-
-    bool set(const QString& setting) {
-        return QProcess::execute("indi_setprop",
-                                 {"-h", "127.0.0.1", "-p", port, "Lumivane." + setting}) == 0;
-    }
+    QString get(const QString& property) const { return server.get(property); }
+    bool set(const QString& setting) const { return server.set(setting); }
 
     // Connects the driver to a new inverter, which grants the PC control.
     bool connect_inverter() {
@@ -150,9 +114,7 @@ private:
         return QTest::qWaitFor([&] { return get("CONNECTION._STATE") == "Ok"; }, 5000);
     }
 
-    QTemporaryDir home;
-    QProcess server;
-    QString port;
+    const IndiServer server{QStringLiteral(LUMIVANE_INDI)};
     std::unique_ptr<Pty> inverter;
 };
 

@@ -1,0 +1,52 @@
+#include "indi_server.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+QString free_port() {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    socklen_t size = sizeof address;
+    bind(s, reinterpret_cast<sockaddr*>(&address), size);
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+    close(s);
+    return QString::number(ntohs(address.sin_port));
+}
+
+} // namespace
+
+IndiServer::IndiServer(const QString& driver) : port(free_port()) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    server.setProcessEnvironment(environment);
+    server.start(QStringLiteral("indiserver"),
+                 {QStringLiteral("-p"), port, QStringLiteral("-u"),
+                  home.filePath(QStringLiteral("indiserver")), driver});
+}
+
+IndiServer::~IndiServer() {
+    server.terminate();
+    server.waitForFinished();
+}
+
+QStringList IndiServer::client_arguments(const QString& property) const {
+    return {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), port,
+            QStringLiteral("Lumivane.") + property};
+}
+
+QString IndiServer::get(const QString& property) const {
+    QProcess getprop;
+    getprop.start(QStringLiteral("indi_getprop"),
+                  QStringList{QStringLiteral("-t"), QStringLiteral("1"), QStringLiteral("-1")} +
+                      client_arguments(property));
+    getprop.waitForFinished(5000);
+    return QString::fromLatin1(getprop.readAllStandardOutput()).trimmed();
+}
+
+bool IndiServer::set(const QString& setting) const {
+    return QProcess::execute(QStringLiteral("indi_setprop"), client_arguments(setting)) == 0;
+}
