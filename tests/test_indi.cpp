@@ -1,36 +1,45 @@
 // The light-box driver under a real indiserver, set with indi_setprop and read
-// with indi_getprop, with a pseudo-terminal as the inverter: the exact bytes of
-// each property change, reports shown in the properties, and an unplugged line.
+// with indi_getprop or a raw client, with a pseudo-terminal as the inverter:
+// the exact bytes of each request, late echoes, refused requests, an unplugged
+// line and a restart, and one owner for one device.
+#include "device/comm.h"
+#include "support/indi_client.h"
 #include "support/indi_server.h"
 #include "support/pty.h"
+#include "support/recording_panel.h"
+#include "support/recording_toolkit.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 class IndiTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        QTRY_COMPARE_WITH_TIMEOUT(server.get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
+        QCOMPARE(get("DRIVER_INFO.DRIVER_VERSION"), QStringLiteral(LUMIVANE_VERSION));
     }
 
-    void property_changes_send_exact_commands() {
+    void requests_send_exact_commands() {
         QVERIFY(connect_inverter());
         const termios line = inverter->settings();
         QCOMPARE(line.c_cflag & (CBAUD | CSIZE | PARENB | CSTOPB), tcflag_t(B9600 | CS8));
         const std::pair<const char*, QByteArray> steps[] = {
-            {"FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On", ":D00"}, // at the intensity it starts with
-            {"FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=40", ":D20"},
+            {"FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=40", ""}, // kept while off
+            {"FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On", ":D20"},
+            {"FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=61", ":D31"},
             {"FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF=On", ":D00"},
-            {"FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=60", ""}, // kept while off
-            {"FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On", ":D30"},
             {"FREQUENCY.FREQUENCY_HZ=450", ":E45"},
+            {"CONTROL_SOURCE.CONTROL_FRONT_PANEL=On", ":F#"},
             {"ADJUST_MODE.MODE_FREQUENCY=On", ":M1#"},
             {"ADJUST_MODE.MODE_VOLTAGE=On", ":M0#"},
-            {"CONTROL_SOURCE.CONTROL_FRONT_PANEL=On", ":F#"},
             {"CONTROL_SOURCE.CONTROL_PC=On", ":O#"},
             {"CAMERA_SHUTTER.SHUTTER_OPEN=On", ":C1#"},
             {"CAMERA_SHUTTER.SHUTTER_CLOSED=On", ":C0#"},
+            {"SHUTTER_EXPOSURE.EXPOSURE_SECONDS=5", ":C1#"},
+            {"SHUTTER_EXPOSURE.EXPOSURE_SECONDS=0", ":C0#"}, // ends it at once
             {"SHUTTER_EXPOSURE.EXPOSURE_SECONDS=5", ":C1#"},
             {"CONNECTION.DISCONNECT=On", ":C0#:F#"}, // the exposure ends with the line
         };
@@ -52,38 +61,122 @@ private slots:
         QCOMPARE(inverter->read_quiet(300), QByteArray(":F#"));
     }
 
-    void reports_show_in_the_properties() {
+    // The light is what the client last asked, confirmed by the echo of its
+    // last command; an echo of an earlier one, late, changes nothing.
+    void late_echoes_keep_what_was_asked() {
         QVERIFY(connect_inverter());
-        // Split across writes and merged in one; each is applied, in order.
-        for (const char* chunk : {":EDU2", "5#:EFQ6", "0#:ELM1#:CAS1#:ELC0#"})
-            inverter->write(chunk);
-        QTRY_COMPARE(get("FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE"), QStringLiteral("50"));
-        QCOMPARE(get("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON"), QStringLiteral("On"));
-        QCOMPARE(get("FREQUENCY.FREQUENCY_HZ"), QStringLiteral("600"));
-        QCOMPARE(get("ADJUST_MODE.MODE_FREQUENCY"), QStringLiteral("On"));
-        QCOMPARE(get("CAMERA_SHUTTER.SHUTTER_OPEN"), QStringLiteral("On"));
-        QCOMPARE(get("CONTROL_SOURCE.CONTROL_FRONT_PANEL"), QStringLiteral("On"));
-        // Turned off, the inverter's duty of 0 keeps the intensity for turning it on again.
-        QVERIFY(set("FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF=On"));
-        QCOMPARE(inverter->read_quiet(300), QByteArray(":D00"));
-        inverter->write(":EDU00#");
-        QVERIFY(inverter->taken());
+        QVERIFY(set("FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=40"));
+        for (const char* light : {"ON", "OFF", "ON", "OFF"})
+            QVERIFY(set(QStringLiteral("FLAT_LIGHT_CONTROL.FLAT_LIGHT_%1=On").arg(light)));
+        QCOMPARE(inverter->read(16, 2000), QByteArray(":D20:D00:D20:D00"));
+        QCOMPARE(get("FLAT_LIGHT_CONTROL._STATE"), QStringLiteral("Busy"));
+
+        for (const char* echo : {":EDU20#", ":EDU00#", ":EDU20#", ":EDU00#"})
+            inverter->write(echo);
+        QTRY_COMPARE(get("FLAT_LIGHT_CONTROL._STATE"), QStringLiteral("Ok"));
+        QCOMPARE(get("FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF"), QStringLiteral("On"));
+        QCOMPARE(get("FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE"), QStringLiteral("40"));
         QVERIFY(set("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On"));
-        QCOMPARE(inverter->read_quiet(300), QByteArray(":D25"));
-        QCOMPARE(get("FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE"), QStringLiteral("50"));
-        // The knob turned up while the light is off turns it on.
-        QVERIFY(set("FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF=On"));
-        QCOMPARE(inverter->read(4, 5000), QByteArray(":D00"));
-        inverter->write(":EDU05#");
-        QTRY_COMPARE(get("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON"), QStringLiteral("On"));
-        QCOMPARE(get("FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE"), QStringLiteral("10"));
+        QCOMPARE(inverter->read_quiet(300), QByteArray(":D20"));
+        // Under front-panel control the duty reports show the knob.
+        inverter->write(":EDU20#:ELC0#:EDU05#:EFQ60#");
+        QTRY_COMPARE(get("FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE"), QStringLiteral("10"));
+        QCOMPARE(get("FREQUENCY.FREQUENCY_HZ"), QStringLiteral("600"));
+        QCOMPARE(get("CONTROL_SOURCE.CONTROL_FRONT_PANEL"), QStringLiteral("On"));
     }
 
-    void an_unplugged_inverter_ends_the_connection_in_alert() {
+    void refused_requests_send_nothing_data() {
+        QTest::addColumn<QString>("request"); // a setting for indi_setprop, or raw XML
+        for (const char* setting :
+             {"SHUTTER_EXPOSURE.EXPOSURE_SECONDS=-5", "FREQUENCY.FREQUENCY_HZ=nan",
+              "FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=nan",
+              "FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=102"})
+            QTest::newRow(setting) << QString::fromLatin1(setting);
+        for (const char* property :
+             {"CONTROL_SOURCE", "ADJUST_MODE", "CAMERA_SHUTTER", "FLAT_LIGHT_CONTROL"})
+            QTest::newRow(property)
+                << QStringLiteral(
+                       R"(<newSwitchVector device="Lumivane" name="%1"><oneSwitch name="NONE">On)"
+                       "</oneSwitch></newSwitchVector>")
+                       .arg(property);
+    }
+
+    void refused_requests_send_nothing() {
+        QFETCH(QString, request);
+        if (!is_connected_with_light_on()) {
+            QVERIFY(connect_inverter());
+            QVERIFY(set("SHUTTER_EXPOSURE.EXPOSURE_SECONDS=0.1"));
+            QCOMPARE(inverter->read(8), QByteArray(":C1#:C0#"));
+            QVERIFY(set("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On"));
+            inverter->write(":CAS1#:CAS0#:EDU" + inverter->read(4).mid(2) + "#");
+        }
+        const QStringList before = values();
+        IndiClient client(server);
+        const bool xml = request.startsWith(u'<');
+        if (xml)
+            client.send(request.toLatin1());
+        else
+            QVERIFY(set(request));
+        const QString property = xml ? request.section(u'"', 3, 3) : request.section(u'.', 0, 0);
+        const QRegularExpression refused(QStringLiteral("^set %1 Alert: \\S").arg(property));
+        QTRY_COMPARE(client.seen().filter(refused).size(), 1);
+        QCOMPARE(inverter->read_quiet(300), QByteArray());
+        QCOMPARE(values(), before);
+    }
+
+    void unplugged_during_an_exposure_then_restarted() {
         QVERIFY(connect_inverter());
+        QVERIFY(set("FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=40"));
+        QVERIFY(set("FREQUENCY.FREQUENCY_HZ=520"));
+        QVERIFY(set("SHUTTER_EXPOSURE.EXPOSURE_SECONDS=10"));
+        QCOMPARE(inverter->read(8, 2000), QByteArray(":E52:C1#"));
+        IndiClient client(server);
+        client.seen();
         inverter.reset();
+        QTRY_VERIFY(client.seen().contains("set SHUTTER_EXPOSURE Alert"));
         QTRY_COMPARE(get("CONNECTION._STATE"), QStringLiteral("Alert"));
-        QCOMPARE(get("CONNECTION.CONNECT"), QStringLiteral("Off"));
+        // The saved intensity and frequency come back after a restart; the
+        // switches start released and off.
+        server.restart();
+        QTRY_COMPARE_WITH_TIMEOUT(get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
+        IndiClient fresh(server);
+        QVERIFY(connect_inverter());
+        QCOMPARE(restored, QByteArray(":E52"));
+        QCOMPARE(get("FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF"), QStringLiteral("On"));
+        QCOMPARE(get("CAMERA_SHUTTER.SHUTTER_CLOSED"), QStringLiteral("On"));
+        QVERIFY(set("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On"));
+        QCOMPARE(inverter->read_quiet(300), QByteArray(":D20"));
+        // No property is set before it is defined.
+        const QStringList control = fresh.seen().filter(" CONTROL_SOURCE ");
+        QVERIFY(!control.isEmpty() && control.first().startsWith("def "));
+        QFile config(server.home_path() + "/.indi/Lumivane_config.xml");
+        QVERIFY(config.open(QIODevice::ReadOnly));
+        QVERIFY(!config.readAll().contains("POLLING_PERIOD"));
+    }
+
+    // Root too: the panel and the driver, or two panels, never share a device.
+    void one_owner_per_device() {
+        QVERIFY(connect_inverter());
+        QTemporaryDir dir;
+        inverter->link_as_port(dir.path(), 1);
+        RecordingPanel panel;
+        RecordingToolkit toolkit;
+        COMM comm(panel, toolkit, dir.path());
+        comm.COMM1open();
+        QCOMPARE(toolkit.boxes, QStringList{"通信エラー"});
+        QVERIFY(!comm.MSComm1.PortOpen());
+        QVERIFY(set("CONNECTION.DISCONNECT=On"));
+        QCOMPARE(inverter->read_quiet(300), QByteArray(":F#"));
+        comm.COMM1open();
+        QVERIFY(comm.MSComm1.PortOpen());
+        COMM second(panel, toolkit, dir.path());
+        second.COMM1open();
+        QVERIFY(!second.MSComm1.PortOpen());
+        IndiClient client(server);
+        QVERIFY(set("CONNECTION.CONNECT=On"));
+        QTRY_COMPARE(get("CONNECTION._STATE"), QStringLiteral("Alert"));
+        QVERIFY(client.seen().filter("in use by another program").size() == 1);
+        QCOMPARE(inverter->read_quiet(300), QByteArray());
     }
 
     // Only the control report answers the handshake.
@@ -100,8 +193,23 @@ private slots:
 private:
     QString get(const QString& property) const { return server.get(property); }
     bool set(const QString& setting) const { return server.set(setting); }
+    // What a client sets, for comparing.
+    QStringList values() const {
+        QStringList v;
+        for (const char* element :
+             {"FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON", "FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE",
+              "FREQUENCY.FREQUENCY_HZ", "CONTROL_SOURCE.CONTROL_PC", "ADJUST_MODE.MODE_VOLTAGE",
+              "CAMERA_SHUTTER.SHUTTER_OPEN", "SHUTTER_EXPOSURE.EXPOSURE_SECONDS"})
+            v << get(QLatin1String(element));
+        return v;
+    }
+    bool is_connected_with_light_on() const {
+        return inverter && get("CONNECTION.CONNECT") == "On" &&
+               get("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON") == "On";
+    }
 
-    // Connects the driver to a new inverter, which grants the PC control.
+    // Connects the driver to a new inverter, which grants the PC control;
+    // `restored` is what the driver sends then.
     bool connect_inverter() {
         set("CONNECTION.DISCONNECT=On");
         if (!QTest::qWaitFor([&] { return get("CONNECTION.CONNECT") == "Off"; }, 5000))
@@ -111,11 +219,14 @@ private:
             return false;
         if (inverter->read(3, 5000) != ":O#") return false;
         inverter->write(":ELC1#");
-        return QTest::qWaitFor([&] { return get("CONNECTION._STATE") == "Ok"; }, 5000);
+        if (!QTest::qWaitFor([&] { return get("CONNECTION._STATE") == "Ok"; }, 5000)) return false;
+        restored = inverter->read_quiet(300);
+        return true;
     }
 
-    const IndiServer server{QStringLiteral(LUMIVANE_INDI)};
+    IndiServer server{QStringLiteral(LUMIVANE_INDI)};
     std::unique_ptr<Pty> inverter;
+    QByteArray restored;
 };
 
 QTEST_GUILESS_MAIN(IndiTest)

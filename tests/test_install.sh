@@ -34,9 +34,10 @@ grep -qx "Exec=$app/lumivane" "$entry" || fail "the entry does not start $app/lu
 grep -qx 'Icon=lumivane' "$entry" || fail "the entry names no icon"
 cmp -s "$tmp/share/icons/hicolor/scalable/apps/lumivane.svg" "$app/lumivane.svg" || fail "no icon"
 
-# The INDI driver where indiserver finds it, and its description for clients.
+# The INDI driver where indiserver finds it; no user folder of driver
+# descriptions, which would hide the system's from KStars.
 [ -x "$tmp/bin/indi_lumivane" ] || fail "the INDI driver is not installed"
-grep -q '<driver name="Lumivane">indi_lumivane</driver>' "$tmp/share/indi/indi_lumivane.xml" || fail "no driver description"
+[ ! -e "$tmp/share/indi" ] || fail "a user folder of INDI driver descriptions was made"
 
 # CPack's tar archive holds the same folder.
 (cd "$tmp" && cpack --config "$build/CPackConfig.cmake" -B "$tmp/pkg" >/dev/null) || fail "cpack failed"

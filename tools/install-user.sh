@@ -3,8 +3,9 @@
 # The folder gets the programs and their files (the operator's com_no.txt and
 # el_dat.txt there are kept); the menu entry and icons go to the user's data
 # folder (XDG_DATA_HOME, by default ~/.local/share). The INDI driver goes to
-# ~/.local/bin, where indiserver finds it by name, and its description to
-# DATA/indi/indi_lumivane.xml.
+# ~/.local/bin, where indiserver finds it by name. Its description does not go
+# to DATA/indi: KStars would take that folder for all its drivers' descriptions
+# and lose the system's.
 set -euo pipefail
 build="$1"
 folder="$2"
@@ -21,7 +22,6 @@ mkdir -p "$data/applications"
 sed "s|@FOLDER@|$folder|g" "$folder/lumivane.desktop.in" >"$data/applications/lumivane.desktop"
 chmod 644 "$data/applications/lumivane.desktop"
 install -D -m 755 "$build/bin/indi_lumivane" "$bin/indi_lumivane"
-install -D -m 644 "$(dirname "$0")/../src/indi/indi_lumivane.xml" "$data/indi/indi_lumivane.xml"
 if command -v update-desktop-database >/dev/null; then update-desktop-database -q "$data/applications"; fi
 echo "installed in $folder; menu entry $data/applications/lumivane.desktop"
-echo "INDI driver $bin/indi_lumivane; its description $data/indi/indi_lumivane.xml"
+echo "INDI driver $bin/indi_lumivane"

@@ -39,7 +39,7 @@ void MSComm::line_failed(QSerialPort::SerialPortError error) {
     // output buffer is full, stays open and catches up later.
     if (device_gone()) {
         LINE_LOG << "COM" << port_number << " lost (" << port.errorString() << "), port closed";
-        port.close();
+        close_port();
         emit LineLost();
         return;
     }
@@ -55,22 +55,39 @@ void MSComm::drain() {
     ::tcdrain(int(port.handle()));
 }
 
+void MSComm::close_port() {
+    port.close();
+    lock.release();
+}
+
 bool MSComm::setPortOpen(bool open) {
     if (!open) {
         if (port.isOpen()) {
             // Closing puts back the settings the line had before it was
             // opened, at once; drain first so no command leaves at those.
             drain();
-            port.close();
+            close_port();
             LINE_LOG << "COM" << port_number << " closed";
         }
         return true;
     }
     if (port.isOpen()) return true;
     port.setPortName(port_device(port_number, program_dir));
+    // The lock comes first: opening sets the line up, which must not touch a
+    // line another program is using.
+    std::string why;
+    const PortLock::Outcome locked = lock.take(port.portName().toStdString(), why);
+    if (locked != PortLock::Outcome::taken) {
+        LINE_LOG << "COM" << port_number << " (" << port.portName() << ") "
+                 << (locked == PortLock::Outcome::in_use ? "is in use by another program: "
+                                                         : "cannot be opened: ")
+                 << QString::fromStdString(why);
+        return false;
+    }
     if (!port.open(QIODevice::ReadWrite)) {
         LINE_LOG << "COM" << port_number << " (" << port.portName()
                  << ") cannot be opened: " << port.errorString();
+        lock.release();
         return false;
     }
     const bool settings =
@@ -79,7 +96,7 @@ bool MSComm::setPortOpen(bool open) {
         port.setFlowControl(QSerialPort::NoFlowControl);
     if (!settings) {
         LINE_LOG << "COM" << port_number << " refused the line settings: " << port.errorString();
-        port.close();
+        close_port();
         return false;
     }
     LINE_LOG << "COM" << port_number << " (" << port.portName() << ") opened, 9600 8N1";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "port_lock.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
@@ -21,8 +23,9 @@ public:
 
     bool PortOpen() const { return port.isOpen(); }
     // Opens the selected port (true) or closes it (false); returns whether the
-    // requested state was reached. Closing first lets every byte handed over
-    // leave at the line's own settings.
+    // requested state was reached. A device that another program holds stays
+    // closed. Closing first lets every byte handed over leave at the line's
+    // own settings.
     bool setPortOpen(bool open);
 
     // Hands the characters to the operating system, one byte each, before
@@ -42,8 +45,10 @@ private:
     void line_failed(QSerialPort::SerialPortError error);
     bool device_gone() const;
     void drain();
+    void close_port();
 
     QString program_dir;
+    PortLock lock; // held while the port is open
     QSerialPort port;
     qint16 port_number = 1;
     qint16 event_code = 0;

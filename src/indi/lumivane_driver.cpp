@@ -1,39 +1,25 @@
 #include "lumivane_driver.h"
 
-#include "protocol/code_text.h"
-#include "protocol/framing.h"
-#include "protocol/report_number.h"
-#include "protocol/wire.h"
+#include "client_request.h"
+#include "device/port_lock.h"
+#include "protocol/numbers.h"
 
-#include <QDeadlineTimer>
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <connectionplugins/connectionserial.h>
 #include <cstring>
+#include <indicom.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
+using inverter::Clock;
+using inverter::Shown;
+using inverter::State;
+using inverter::Status;
 
-// The inverter answers ":O#" with its control report within this time.
-constexpr int handshake_ms = 1000;
-constexpr int duty_max = 50;      // code; percent = code x 2
-constexpr int frequency_min = 10; // code; hertz = code x 10
-constexpr int frequency_max = 70;
-
-enum { control_pc, control_front_panel };
-enum { mode_voltage, mode_frequency };
-enum { shutter_open, shutter_closed };
-
-QByteArray code_command(const char* prefix, int code) {
-    return QByteArray(prefix) + two_digit_code_text(code).toLatin1();
-}
-
-// The serial connection, closed without discarding what is still queued: the
-// last command must reach the inverter, and on a pseudo-terminal the library's
-// flush at closing would discard what the far end has not read yet.
+// The serial connection, held by this driver alone, and closed without
+// discarding what is still queued.
 class InverterLine : public Connection::Serial {
 public:
     explicit InverterLine(INDI::DefaultDevice* device) : Connection::Serial(device) {
@@ -41,39 +27,101 @@ public:
         // would send the inverter's command to whatever device is there.
         AutoSearchS[0].s = ISS_OFF;
         AutoSearchS[1].s = ISS_ON;
+        setDefaultBaudRate(Connection::Serial::B_9600);
     }
+
+    // The last command drains to the inverter before the port closes; the
+    // library's flush at closing would discard what the far end has not read.
     bool Disconnect() override {
-        if (PortFD >= 0) {
-            tcdrain(PortFD);
-            close(std::exchange(PortFD, -1));
-        }
+        close_port(true);
         return true;
     }
+
+protected:
+    bool Connect(const char* port, uint32_t baud) override {
+        // The lock comes first: opening sets the line up, which must not touch
+        // a line another program is using.
+        std::string why;
+        switch (lock.take(port, why)) {
+        case PortLock::Outcome::taken:
+            break;
+        case PortLock::Outcome::in_use:
+            LOGF_ERROR("%s is in use by another program.", port);
+            return false;
+        case PortLock::Outcome::failed:
+            LOGF_ERROR("Cannot open %s: %s.", port, why.c_str());
+            return false;
+        }
+        if (Connection::Serial::Connect(port, baud)) return true;
+        lock.release();
+        return false;
+    }
+
+    bool processHandshake() override {
+        if (Connection::Serial::processHandshake()) return true;
+        close_port(false);
+        return false;
+    }
+
+private:
+    void close_port(bool drain) {
+        if (PortFD >= 0) {
+            if (drain) tcdrain(PortFD);
+            close(std::exchange(PortFD, -1));
+        }
+        lock.release();
+    }
+
+    PortLock lock;
 };
 
-// Lights one switch of a pair: `first` the first one, otherwise the second.
-void set_pair(INDI::PropertySwitch& pair, bool first, IPState state) {
-    pair[0].setState(first ? ISS_ON : ISS_OFF);
-    pair[1].setState(first ? ISS_OFF : ISS_ON);
-    pair.setState(state);
-    pair.apply();
+namespace {
+
+enum { control_pc, control_front_panel };
+enum { mode_voltage, mode_frequency };
+enum { shutter_open, shutter_closed };
+
+constexpr int percent_max = inverter::duty_code_max * inverter::percent_per_duty_code;
+constexpr int hertz_min = inverter::frequency_code_min * inverter::hertz_per_frequency_code;
+constexpr int hertz_max = inverter::frequency_code_max * inverter::hertz_per_frequency_code;
+
+IPState property_state(Status status) {
+    switch (status) {
+    case Status::ok:
+        return IPS_OK;
+    case Status::busy:
+        return IPS_BUSY;
+    case Status::alert:
+        return IPS_ALERT;
+    case Status::idle:
+        break;
+    }
+    return IPS_IDLE;
+}
+
+// Puts a shown value into its property: a pair's first switch stands for true.
+template <typename T> void show(INDI::PropertyNumber property, const Shown<T>& shown) {
+    property[0].setValue(double(shown.value));
+    property.setState(property_state(shown.status));
+}
+
+void show(INDI::PropertySwitch property, const Shown<bool>& shown) {
+    property[0].setState(shown.value ? ISS_ON : ISS_OFF);
+    property[1].setState(shown.value ? ISS_OFF : ISS_ON);
+    property.setState(property_state(shown.status));
 }
 
 } // namespace
 
-LumivaneDriver::LumivaneDriver() : LightBoxInterface(this, true) {}
+LumivaneDriver::LumivaneDriver() {
+    setVersion(LUMIVANE_VERSION_MAJOR, LUMIVANE_VERSION_MINOR);
+}
 
 bool LumivaneDriver::initProperties() {
     INDI::DefaultDevice::initProperties();
-    initLightBoxProperties(getDeviceName(), MAIN_CONTROL_TAB);
-    // Percent of the inverter's duty, which moves in steps of 2 %.
-    LightIntensityN[0].min = 0;
-    LightIntensityN[0].max = duty_max * 2;
-    LightIntensityN[0].step = 2;
-    LightIntensityN[0].value = 0;
-
-    FrequencyNP[0].fill("FREQUENCY_HZ", "Hz", "%.0f", frequency_min * 10, frequency_max * 10, 10,
-                        450);
+    initLightBox(MAIN_CONTROL_TAB, percent_max, inverter::percent_per_duty_code);
+    FrequencyNP[0].fill("FREQUENCY_HZ", "Hz", "%.0f", hertz_min, hertz_max,
+                        inverter::hertz_per_frequency_code, 0);
     FrequencyNP.fill(getDeviceName(), "FREQUENCY", "Frequency", MAIN_CONTROL_TAB, IP_RW, 0,
                      IPS_IDLE);
     ControlSP[control_pc].fill("CONTROL_PC", "PC", ISS_OFF);
@@ -88,7 +136,8 @@ bool LumivaneDriver::initProperties() {
     ShutterSP[shutter_closed].fill("SHUTTER_CLOSED", "Closed", ISS_ON);
     ShutterSP.fill(getDeviceName(), "CAMERA_SHUTTER", "Shutter", MAIN_CONTROL_TAB, IP_RW,
                    ISR_1OFMANY, 0, IPS_IDLE);
-    ExposureNP[0].fill("EXPOSURE_SECONDS", "Seconds", "%.1f", 0, 3600, 0.1, 0);
+    ExposureNP[0].fill("EXPOSURE_SECONDS", "Seconds", "%.1f", 0, inverter::Model::longest_exposure,
+                       0.1, 0);
     ExposureNP.fill(getDeviceName(), "SHUTTER_EXPOSURE", "Exposure", MAIN_CONTROL_TAB, IP_RW, 0,
                     IPS_IDLE);
 
@@ -97,39 +146,45 @@ bool LumivaneDriver::initProperties() {
     addConfigurationControl();
 
     serial = new InverterLine(this);
-    serial->setDefaultBaudRate(Connection::Serial::B_9600);
     serial->registerHandshake([this] { return Handshake(); });
     registerConnection(serial);
     return true;
 }
 
-void LumivaneDriver::ISGetProperties(const char* dev) {
-    INDI::DefaultDevice::ISGetProperties(dev);
-    isGetLightBoxProperties(dev);
-}
-
 bool LumivaneDriver::updateProperties() {
     INDI::DefaultDevice::updateProperties();
-    if (isConnected()) {
-        defineProperty(&LightSP);
-        defineProperty(&LightIntensityNP);
-        defineProperty(FrequencyNP);
-        defineProperty(ControlSP);
-        defineProperty(ModeSP);
-        defineProperty(ShutterSP);
-        defineProperty(ExposureNP);
-        reader = IEAddCallback(
-            port, [](int, void* self) { static_cast<LumivaneDriver*>(self)->receive(); }, this);
-    } else {
-        deleteProperty(LightSP.name);
-        deleteProperty(LightIntensityNP.name);
-        deleteProperty(FrequencyNP.getName());
-        deleteProperty(ControlSP.getName());
-        deleteProperty(ModeSP.getName());
-        deleteProperty(ShutterSP.getName());
-        deleteProperty(ExposureNP.getName());
+    const State& now = model.state();
+    show(light(), now.light_on);
+    show(intensity(), now.intensity);
+    show(FrequencyNP, now.frequency);
+    show(ControlSP, now.pc_control);
+    show(ModeSP, now.voltage_mode);
+    show(ShutterSP, now.shutter_pressed);
+    show(ExposureNP, now.exposure);
+    shown = now;
+    updateLightBox();
+    for (INDI::Property property :
+         {INDI::Property(FrequencyNP), INDI::Property(ControlSP), INDI::Property(ModeSP),
+          INDI::Property(ShutterSP), INDI::Property(ExposureNP)}) {
+        if (isConnected())
+            defineProperty(property);
+        else
+            deleteProperty(property.getName());
     }
-    updateLightBoxProperties();
+    if (isConnected()) {
+        reader = IEAddCallback(
+            serial->getPortFD(),
+            [](int, void* self) {
+                const char* why = nullptr;
+                auto* driver = static_cast<LumivaneDriver*>(self);
+                if (!driver->read_line(why)) driver->line_lost(why);
+            },
+            this);
+        // What the client set last time; the frequency goes out now that the
+        // PC has control, the intensity when the light is turned on.
+        loadConfig(true, intensity().getName());
+        loadConfig(true, FrequencyNP.getName());
+    }
     return true;
 }
 
@@ -140,228 +195,192 @@ bool LumivaneDriver::Connect() {
 }
 
 bool LumivaneDriver::Handshake() {
-    port = serial->getPortFD();
-    RX_buf.clear();
-    tcflush(port, TCIFLUSH);
-    if (!send(wire::pc_control)) return false;
-    // Reports that come with the answer are applied as well.
-    bool answered = false;
-    const QDeadlineTimer deadline(handshake_ms);
-    while (!answered && !deadline.hasExpired()) {
-        pollfd p{port, POLLIN, 0};
-        if (poll(&p, 1, int(deadline.remainingTime())) <= 0) continue;
-        char bytes[256];
-        const ssize_t n = read(port, bytes, sizeof bytes);
-        if (n <= 0) break;
-        for (const QByteArray& frame : take_frames(RX_buf, QByteArrayView(bytes, n))) {
-            const Report report = read_report(QString::fromLatin1(frame));
-            answered = answered || report.kind == ReportKind::control;
-            apply(report);
+    tcflush(serial->getPortFD(), TCIFLUSH);
+    react(model.open(Clock::now()));
+    while (model.state().link == inverter::Link::answering) {
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
+            model.next_deadline().value_or(Clock::now()) - Clock::now());
+        pollfd p{serial->getPortFD(), POLLIN, 0};
+        const int ready =
+            poll(&p, 1, int(std::max<std::chrono::milliseconds::rep>(wait.count(), 0)));
+        const char* why = nullptr;
+        if (ready > 0 && !read_line(why)) {
+            LOGF_ERROR("The inverter's line is gone (%s).", why);
+            react(model.lost());
+        } else if (ready <= 0) {
+            react(model.tick(Clock::now()));
         }
     }
-    if (!answered)
-        LOG_ERROR("The inverter did not answer within 1 s. Is it switched on, and is this its "
-                  "port?");
-    return answered;
+    return model.state().link == inverter::Link::online;
 }
 
 bool LumivaneDriver::Disconnect() {
-    end_exposure();
     if (reader >= 0) IERmCallback(std::exchange(reader, -1));
     // Control goes back to the front-panel knob; the line drains it before closing.
-    send(wire::front_panel_control);
+    react(model.close());
     return INDI::DefaultDevice::Disconnect();
 }
 
-bool LumivaneDriver::send(const QByteArray& command) {
-    for (qsizetype sent = 0; sent < command.size();) {
-        const ssize_t n = write(port, command.constData() + sent, size_t(command.size() - sent));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            LOGF_ERROR("Cannot send to the inverter: %s", strerror(errno));
-            return false;
-        }
-        sent += n;
-    }
-    LOGF_DEBUG("-> %s", command.constData());
-    return true;
-}
-
-bool LumivaneDriver::send_duty(int percent) {
-    return send(code_command(wire::duty, std::clamp((percent + 1) / 2, 0, duty_max)));
-}
-
-bool LumivaneDriver::SetLightBoxBrightness(uint16_t value) {
-    // Kept while the light is off, and sent when it is turned on.
-    if (LightS[FLAT_LIGHT_ON].s != ISS_ON) return true;
-    return send_duty(value);
-}
-
-bool LumivaneDriver::EnableLightBox(bool enable) {
-    return send_duty(enable ? int(LightIntensityN[0].value) : 0);
-}
-
-bool LumivaneDriver::receive() {
+bool LumivaneDriver::read_line(const char*& why) {
     char bytes[512];
-    const ssize_t n = read(port, bytes, sizeof bytes);
+    const ssize_t n = read(serial->getPortFD(), bytes, sizeof bytes);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) return true;
     if (n <= 0) {
-        line_lost();
+        why = n == 0 ? "end of file" : strerror(errno);
         return false;
     }
-    for (const QByteArray& frame : take_frames(RX_buf, QByteArrayView(bytes, n))) {
-        LOGF_DEBUG("<- %s", frame.constData());
-        apply(read_report(QString::fromLatin1(frame)));
-    }
+    LOGF_DEBUG("<- %.*s", int(n), bytes);
+    react(model.receive(QByteArrayView(bytes, n), Clock::now()));
     return true;
 }
 
-void LumivaneDriver::apply(const Report& report) {
-    const auto flag = [&](char c) { return report.flag == QLatin1Char(c); };
-    switch (report.kind) {
-    case ReportKind::shutter:
-        set_pair(ShutterSP, !flag(wire::flag_released), IPS_OK);
-        break;
-    case ReportKind::control:
-        set_pair(ControlSP, flag(wire::flag_pc), IPS_OK);
-        break;
-    case ReportKind::mode:
-        set_pair(ModeSP, flag(wire::flag_voltage), IPS_OK);
-        break;
-    case ReportKind::duty: {
-        // The light is off while the inverter runs at the duty of 0 that turning it off
-        // sent: the intensity stays for turning it on again. Any other duty is the
-        // intensity, and turned up at the knob it turns the light on.
-        const int code = round_half_even(report.tenths);
-        const bool off = LightS[FLAT_LIGHT_OFF].s == ISS_ON;
-        if (off && code == 0) break;
-        LightIntensityN[0].value = code * 2;
-        LightS[FLAT_LIGHT_ON].s = ISS_ON;
-        LightS[FLAT_LIGHT_OFF].s = ISS_OFF;
-        LightSP.s = LightIntensityNP.s = IPS_OK;
-        IDSetNumber(&LightIntensityNP, nullptr);
-        IDSetSwitch(&LightSP, nullptr);
-        break;
-    }
-    case ReportKind::frequency:
-        FrequencyNP[0].setValue(round_half_even(report.tenths) * 10);
-        FrequencyNP.setState(IPS_OK);
-        FrequencyNP.apply();
-        break;
-    case ReportKind::beep:
-        LOG_INFO("The inverter beeped.");
-        break;
-    case ReportKind::other:
-        break;
-    }
-}
-
-void LumivaneDriver::line_lost() {
-    LOGF_ERROR("The inverter's line is gone (%s).", strerror(errno));
+void LumivaneDriver::line_lost(const char* why) {
+    LOGF_ERROR("The inverter's line is gone (%s).", why);
     if (reader >= 0) IERmCallback(std::exchange(reader, -1));
-    cancel_exposure();
+    react(model.lost());
     serial->Disconnect();
     setConnected(false, IPS_ALERT);
     updateProperties();
 }
 
+void LumivaneDriver::send(const QByteArray& command) {
+    int written = 0;
+    const int result =
+        tty_write(serial->getPortFD(), command.constData(), int(command.size()), &written);
+    if (result != TTY_OK) {
+        char message[MAXRBUF];
+        tty_error_msg(result, message, MAXRBUF);
+        LOGF_ERROR("Cannot send %s to the inverter: %s", command.constData(), message);
+        return;
+    }
+    LOGF_DEBUG("-> %s", command.constData());
+}
+
+void LumivaneDriver::react(const inverter::Step& step, const char* answered) {
+    for (const QByteArray& command : step.commands)
+        send(command);
+    for (const QString& warning : step.warnings)
+        LOGF_WARN("%s", qPrintable(warning));
+    for (const QString& note : step.notes)
+        LOGF_INFO("%s", qPrintable(note));
+    publish(answered);
+    schedule();
+}
+
+void LumivaneDriver::publish(const char* answered) {
+    const State& now = model.state();
+    // Properties exist only while connected; they take the state when defined.
+    if (isConnected()) {
+        const auto update = [&](auto property, auto field) {
+            if (now.*field == shown.*field && !property.isNameMatch(answered ? answered : ""))
+                return;
+            show(property, now.*field);
+            property.apply();
+        };
+        update(light(), &State::light_on);
+        update(intensity(), &State::intensity);
+        update(FrequencyNP, &State::frequency);
+        update(ControlSP, &State::pc_control);
+        update(ModeSP, &State::voltage_mode);
+        update(ShutterSP, &State::shutter_pressed);
+        update(ExposureNP, &State::exposure);
+    }
+    shown = now;
+}
+
+void LumivaneDriver::schedule() {
+    if (timer >= 0) IERmTimer(std::exchange(timer, -1));
+    const auto next = model.next_deadline();
+    if (!next) return;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now());
+    timer = IEAddTimer(
+        int(std::max<std::chrono::milliseconds::rep>(wait.count(), 0)),
+        [](void* self) {
+            auto* driver = static_cast<LumivaneDriver*>(self);
+            driver->timer = -1;
+            driver->react(driver->model.tick(Clock::now()));
+        },
+        this);
+}
+
+template <typename Property>
+bool LumivaneDriver::handle(Property property, const std::string& refused, const Request& request,
+                            double value) {
+    const inverter::Step step = refused.empty() ? request(value, Clock::now()) : inverter::Step{};
+    const std::string why = refused.empty() ? step.refused.toStdString() : refused;
+    if (!why.empty()) {
+        property.setState(IPS_ALERT);
+        property.apply("%s", why.c_str());
+        return false;
+    }
+    react(step, property.getName());
+    return true;
+}
+
 bool LumivaneDriver::ISNewSwitch(const char* dev, const char* name, ISState* states, char* names[],
                                  int n) {
     if (dev != nullptr && strcmp(dev, getDeviceName()) == 0) {
-        if (processLightBoxSwitch(dev, name, states, names, n)) return true;
-        // Each pair sends its command; the inverter's report then shows the state.
-        const struct {
-            INDI::PropertySwitch& pair;
-            const char* first;
-            const char* second;
-        } pairs[] = {{ControlSP, wire::pc_control, wire::front_panel_control},
-                     {ModeSP, wire::voltage_mode, wire::frequency_mode},
-                     {ShutterSP, wire::shutter_pressed, wire::shutter_released}};
-        for (const auto& [pair, first, second] : pairs) {
-            if (!pair.isNameMatch(name)) continue;
-            pair.update(states, names, n);
-            if (&pair == &ShutterSP) cancel_exposure();
-            const bool sent = send(pair.findOnSwitchIndex() == 0 ? first : second);
-            pair.setState(sent ? IPS_BUSY : IPS_ALERT);
-            pair.apply();
+        using Pair = std::pair<INDI::PropertySwitch, Request>;
+        const auto first_is = [this](auto set) {
+            return [this, set](double member, Clock::time_point now) {
+                return (model.*set)(member == 0, now);
+            };
+        };
+        const Pair pairs[] = {{light(), first_is(&inverter::Model::set_light)},
+                              {ControlSP, first_is(&inverter::Model::set_pc_control)},
+                              {ModeSP, first_is(&inverter::Model::set_voltage_mode)},
+                              {ShutterSP, first_is(&inverter::Model::set_shutter)}};
+        for (const auto& [property, request] : pairs) {
+            if (!property.isNameMatch(name)) continue;
+            const ClientRequest asked = chosen_switch(property, states, names, n);
+            handle(property, asked.refused, request, asked.value);
             return true;
         }
     }
-    return INDI::DefaultDevice::ISNewSwitch(dev, name, states, names, n);
+    return LightBoxDevice::ISNewSwitch(dev, name, states, names, n);
 }
 
 bool LumivaneDriver::ISNewNumber(const char* dev, const char* name, double values[], char* names[],
                                  int n) {
     if (dev != nullptr && strcmp(dev, getDeviceName()) == 0) {
-        if (processLightBoxNumber(dev, name, values, names, n)) return true;
-        if (FrequencyNP.isNameMatch(name)) {
-            FrequencyNP.update(values, names, n);
-            const int code = std::clamp(int(std::lround(FrequencyNP[0].getValue() / 10)),
-                                        frequency_min, frequency_max);
-            FrequencyNP[0].setValue(code * 10);
-            FrequencyNP.setState(send(code_command(wire::frequency, code)) ? IPS_OK : IPS_ALERT);
-            FrequencyNP.apply();
-            return true;
-        }
-        if (ExposureNP.isNameMatch(name)) {
-            ExposureNP.update(values, names, n);
-            start_exposure(ExposureNP[0].getValue());
+        using Number = std::pair<INDI::PropertyNumber, Request>;
+        const auto to = [this](auto set) {
+            return [this, set](double value, Clock::time_point now) {
+                return (model.*set)(value, now);
+            };
+        };
+        const Number numbers[] = {{intensity(), to(&inverter::Model::set_intensity)},
+                                  {FrequencyNP, to(&inverter::Model::set_frequency)},
+                                  {ExposureNP, to(&inverter::Model::expose)}};
+        for (const auto& [property, request] : numbers) {
+            if (!property.isNameMatch(name)) continue;
+            const ClientRequest asked = given_number(property, values, names, n);
+            // The intensity and frequency a client sets are kept for the next connection.
+            if (handle(property, asked.refused, request, asked.value) && !isConfigLoading() &&
+                !ExposureNP.isNameMatch(name))
+                saveConfig(true, name);
             return true;
         }
     }
-    return INDI::DefaultDevice::ISNewNumber(dev, name, values, names, n);
+    return LightBoxDevice::ISNewNumber(dev, name, values, names, n);
 }
 
-bool LumivaneDriver::ISNewText(const char* dev, const char* name, char* texts[], char* names[],
-                               int n) {
-    if (dev != nullptr && strcmp(dev, getDeviceName()) == 0 &&
-        processLightBoxText(dev, name, texts, names, n))
-        return true;
-    return INDI::DefaultDevice::ISNewText(dev, name, texts, names, n);
-}
-
-bool LumivaneDriver::ISSnoopDevice(XMLEle* root) {
-    snoopLightBox(root);
-    return INDI::DefaultDevice::ISSnoopDevice(root);
-}
-
-void LumivaneDriver::start_exposure(double seconds) {
-    cancel_exposure();
-    if (seconds <= 0) return;
-    const bool pressed = send(wire::shutter_pressed);
-    if (pressed) {
-        exposure = IEAddTimer(
-            int(std::lround(seconds * 1000)),
-            [](void* self) {
-                static_cast<LumivaneDriver*>(self)->exposure = -1;
-                static_cast<LumivaneDriver*>(self)->end_exposure();
-            },
-            this);
-    }
-    ExposureNP.setState(pressed ? IPS_BUSY : IPS_ALERT);
-    ExposureNP.apply();
-}
-
-// Releases the shutter when an exposure's time is up or the line closes during it.
-void LumivaneDriver::end_exposure() {
-    if (ExposureNP.getState() != IPS_BUSY) return;
-    cancel_exposure();
-    ExposureNP.setState(send(wire::shutter_released) ? IPS_OK : IPS_ALERT);
-    ExposureNP.apply();
-}
-
-// Stops the timer of an exposure, leaving the shutter as it is.
-void LumivaneDriver::cancel_exposure() {
-    if (exposure >= 0) IERmTimer(std::exchange(exposure, -1));
-    if (ExposureNP.getState() != IPS_BUSY) return;
-    ExposureNP.setState(IPS_IDLE);
-    ExposureNP.apply();
+void LumivaneDriver::intensity_preset(double percent) {
+    const inverter::Step step = model.set_intensity(percent, Clock::now());
+    if (!step.refused.isEmpty())
+        LOGF_WARN("Filter intensity not set: %s", qPrintable(step.refused));
+    react(step);
 }
 
 bool LumivaneDriver::saveConfigItems(FILE* fp) {
-    INDI::DefaultDevice::saveConfigItems(fp);
-    saveLightBoxConfigItems(fp);
-    IUSaveConfigNumber(fp, &LightIntensityNP);
+    // The library's own items, but for the polling period, which this driver
+    // does not have.
+    for (const char* name : {"DEBUG", "CONNECTION_MODE"})
+        if (const INDI::PropertySwitch property = getSwitch(name); property.isValid())
+            property.save(fp);
+    serial->saveConfigItems(fp);
+    INDI::Logger::saveConfigItems(fp);
+    saveLightBoxConfig(fp);
     FrequencyNP.save(fp);
     return true;
 }

@@ -1,32 +1,27 @@
 #pragma once
 
-#include "protocol/report.h"
+#include "light_box.h"
+#include "protocol/inverter_model.h"
 
 #include <QByteArray>
-#include <defaultdevice.h>
-#include <indilightboxinterface.h>
-#include <indipropertynumber.h>
-#include <indipropertyswitch.h>
+#include <functional>
 
-namespace Connection {
-class Serial;
-}
+class InverterLine;
 
 // The inverter as an INDI light box, so that imaging suites can light flat
 // fields: the intensity sets the duty, and the frequency, control source,
-// adjustment mode and camera shutter are properties of their own. What the
-// inverter reports, the front-panel knob included, shows in the properties.
-class LumivaneDriver : public INDI::DefaultDevice, public INDI::LightBoxInterface {
+// adjustment mode and camera shutter are properties of their own. The
+// inverter model decides what each request sends and what each report means;
+// this class carries bytes between it and the line, and its state to the
+// properties.
+class LumivaneDriver : public LightBoxDevice {
 public:
     LumivaneDriver();
 
-    void ISGetProperties(const char* dev) override;
     bool ISNewSwitch(const char* dev, const char* name, ISState* states, char* names[],
                      int n) override;
     bool ISNewNumber(const char* dev, const char* name, double values[], char* names[],
                      int n) override;
-    bool ISNewText(const char* dev, const char* name, char* texts[], char* names[], int n) override;
-    bool ISSnoopDevice(XMLEle* root) override;
 
 protected:
     const char* getDefaultName() override { return "Lumivane"; }
@@ -35,27 +30,35 @@ protected:
     bool Connect() override;
     bool Disconnect() override;
     bool saveConfigItems(FILE* fp) override;
-    bool SetLightBoxBrightness(uint16_t value) override;
-    bool EnableLightBox(bool enable) override;
+    void intensity_preset(double percent) override;
 
 private:
-    bool Handshake();
-    bool send(const QByteArray& command);
-    bool send_duty(int percent);
-    // Reads what the line holds and applies every report it completes, in
-    // order; false when the device is gone.
-    bool receive();
-    void apply(const Report& report);
-    void line_lost();
-    void start_exposure(double seconds);
-    void end_exposure();
-    void cancel_exposure();
+    using Request = std::function<inverter::Step(double value, inverter::Clock::time_point now)>;
 
-    Connection::Serial* serial = nullptr;
-    int port = -1;
-    QByteArray RX_buf;
-    int reader = -1;   // the read callback while connected
-    int exposure = -1; // the timer that releases the shutter
+    bool Handshake();
+    // Reads what the line holds into the model; false when the device is gone,
+    // with the reason in `why`.
+    bool read_line(const char*& why);
+    void line_lost(const char* why);
+    void send(const QByteArray& command);
+    // Sends the step's commands, logs its words, shows what changed (and
+    // `answered`, the property of a client's request, in any case) and sets
+    // the timer for the model's next deadline.
+    void react(const inverter::Step& step, const char* answered = nullptr);
+    void publish(const char* answered);
+    void schedule();
+    // Hands a client's request to the model unless it is `refused` already,
+    // and answers it; a refused request sends nothing, and its property goes
+    // to Alert with the reason and keeps its values. Returns whether it was taken.
+    template <typename Property>
+    bool handle(Property property, const std::string& refused, const Request& request,
+                double value);
+
+    InverterLine* serial = nullptr;
+    inverter::Model model;
+    inverter::State shown; // what the properties show
+    int reader = -1;       // the read callback while connected
+    int timer = -1;        // the model's next deadline
 
     INDI::PropertySwitch ControlSP{2};
     INDI::PropertySwitch ModeSP{2};

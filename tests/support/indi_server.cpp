@@ -19,13 +19,23 @@ QString free_port() {
 
 } // namespace
 
-IndiServer::IndiServer(const QString& driver) : port(free_port()) {
+IndiServer::IndiServer(const QString& driver_) : port_number(free_port()), driver(driver_) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), home.path());
     server.setProcessEnvironment(environment);
+    start();
+}
+
+void IndiServer::start() {
     server.start(QStringLiteral("indiserver"),
-                 {QStringLiteral("-p"), port, QStringLiteral("-u"),
+                 {QStringLiteral("-p"), port_number, QStringLiteral("-u"),
                   home.filePath(QStringLiteral("indiserver")), driver});
+}
+
+void IndiServer::restart() {
+    server.terminate();
+    server.waitForFinished();
+    start();
 }
 
 IndiServer::~IndiServer() {
@@ -34,7 +44,7 @@ IndiServer::~IndiServer() {
 }
 
 QStringList IndiServer::client_arguments(const QString& property) const {
-    return {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), port,
+    return {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), port_number,
             QStringLiteral("Lumivane.") + property};
 }
 

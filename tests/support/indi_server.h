@@ -19,9 +19,16 @@ public:
     // One value, or an empty text when there is none.
     QString get(const QString& property) const;
     bool set(const QString& setting) const;
+    quint16 port() const { return port_number.toUShort(); }
+    QString home_path() const { return home.path(); }
+    // Ends the server and its driver, and starts them again with the same home.
+    void restart();
 
 private:
+    void start();
+
     QTemporaryDir home;
-    QString port;
+    QString port_number;
+    QString driver;
     QProcess server;
 };

@@ -1,0 +1,21 @@
+#pragma once
+
+// The inverter's numbers: the codes that its duty and frequency commands and
+// reports carry, their scales, and the serial ports a program offers for it.
+namespace inverter {
+
+// Duty: code 0 to 50; percent = code x 2.
+inline constexpr int duty_code_min = 0;
+inline constexpr int duty_code_max = 50;
+inline constexpr int percent_per_duty_code = 2;
+
+// Frequency: code 10 to 70; hertz = code x 10.
+inline constexpr int frequency_code_min = 10;
+inline constexpr int frequency_code_max = 70;
+inline constexpr int hertz_per_frequency_code = 10;
+
+// Serial ports COM1 to COM15.
+inline constexpr int port_min = 1;
+inline constexpr int port_max = 15;
+
+} // namespace inverter
