@@ -54,7 +54,12 @@ IndiLatency measure_indi_latency(const QString& driver, int changes) {
             return result;
         }
         result.set_to_wire_ms.push_back(ms_between(start, arrived));
+        line.write(":EFQ" + sent.mid(2) + "#");
     }
+
+    // The knob's reports show only while the front panel has control.
+    line.write(":ELC0#");
+    wait_for([&] { return server.get("CONTROL_SOURCE.CONTROL_FRONT_PANEL") == "On"; }, 5000);
 
     // One client watching, line-buffered so that each update is printed at once.
     QProcess monitor;

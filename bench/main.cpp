@@ -365,10 +365,12 @@ device link sets it.
   granted the PC control. *Set to wire*: 200 frequency changes (alternately
   440 and 450 Hz), each by a new `indi_setprop` process, as a script would; the
   time runs from just before the process is started to the four bytes of the
-  command read on the line, so it includes starting the client. *Report to
-  client*: one `indi_getprop -m` watches the intensity, line-buffered; 200 duty
-  reports (alternately 10 and 11) are written one at a time, and the time runs
-  from just before the write to the client printing the new value.
+  command read on the line, so it includes starting the client; the inverter
+  echoes each. *Report to client*: the inverter hands control to its
+  front-panel knob, whose duty reports the driver shows; one `indi_getprop -m`
+  watches the intensity, line-buffered; 200 duty reports (alternately 10 and
+  11) are written one at a time, and the time runs from just before the write
+  to the client printing the new value.
 )");
 
 QString notes(const Latency& lat, const Burst& paced, const Burst& unpaced,

@@ -181,6 +181,13 @@ void DesktopTest::operator_session_with_the_simulator() {
     sim.start(QStringLiteral(LUMIVANE_SIM),
               {"--dir", panel.dir.path(), "--log", log, "--split", "--merge", "--delay", "100"});
     QTRY_VERIFY(QFileInfo(panel.path("com1")).exists());
+    // A second simulator never takes over the link of a live one.
+    const QString served = QFileInfo(panel.path("com1")).symLinkTarget();
+    QProcess second;
+    second.start(LUMIVANE_SIM, {"--dir", panel.dir.path(), "--port", "1"});
+    QVERIFY(second.waitForFinished(5000));
+    QCOMPARE(second.exitCode(), 1);
+    QCOMPARE(QFileInfo(panel.path("com1")).symLinkTarget(), served);
     QVERIFY(panel.start());
     qsizetype seen = 0;
     const auto expect_commands = [&](const QStringList& expected) {

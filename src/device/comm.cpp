@@ -2,6 +2,7 @@
 
 #include "line_log.h"
 #include "protocol/framing.h"
+#include "protocol/numbers.h"
 #include "protocol/report.h"
 #include "protocol/report_number.h"
 #include "protocol/wire.h"
@@ -90,10 +91,12 @@ void COMM::RX_data(const QString& dat) {
         break;
     }
     case ReportKind::duty:
-        panel.setLabel1Caption(0, numeric_caption(report, 2, "%", start::cur_duty));
+        panel.setLabel1Caption(
+            0, numeric_caption(report, inverter::percent_per_duty_code, "%", start::cur_duty));
         break;
     case ReportKind::frequency:
-        panel.setLabel1Caption(1, numeric_caption(report, 10, "Hz", start::cur_freq));
+        panel.setLabel1Caption(
+            1, numeric_caption(report, inverter::hertz_per_frequency_code, "Hz", start::cur_freq));
         break;
     case ReportKind::beep:
         toolkit.Beep();

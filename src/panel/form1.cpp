@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "device/port_map.h"
+#include "protocol/numbers.h"
 
 namespace {
 
@@ -92,7 +93,8 @@ void Form1::build_value_groups() {
     Label3[0] = bold_label(QStringLiteral("300Hz - 700Hz"), {3600, 1080, 1935, 255}, 9, this);
     Command8[0] = new CommandButton(QStringLiteral("▲"), {1200, 1440, 375, 255}, this);
     Command8[1] = new CommandButton(QStringLiteral("▼"), {1200, 1800, 375, 255}, this);
-    Slider1[1] = new SliderControl(10, 70, 45, {1680, 1440, 3135, 630}, this);
+    Slider1[1] = new SliderControl(inverter::frequency_code_min, inverter::frequency_code_max, 45,
+                                   {1680, 1440, 3135, 630}, this);
     Shape2[1] = new Shape(Shape::Kind::Rectangle, heading_colour, {4920, 1440, 975, 495}, this);
     Label1[1] =
         bold_label(QStringLiteral("450Hz"), {5040, 1560, 735, 255}, 12, this, Qt::AlignCenter);
@@ -101,7 +103,8 @@ void Form1::build_value_groups() {
     Label3[1] = bold_label(QStringLiteral("0% - 100%"), {3600, 2160, 1935, 255}, 9, this);
     Command9[0] = new CommandButton(QStringLiteral("▲"), {1200, 2520, 375, 255}, this);
     Command9[1] = new CommandButton(QStringLiteral("▼"), {1200, 2880, 375, 255}, this);
-    Slider1[0] = new SliderControl(0, 50, 0, {1680, 2520, 3135, 630}, this);
+    Slider1[0] = new SliderControl(inverter::duty_code_min, inverter::duty_code_max, 0,
+                                   {1680, 2520, 3135, 630}, this);
     Shape2[0] = new Shape(Shape::Kind::Rectangle, heading_colour, {4920, 2520, 975, 495}, this);
     Label1[0] = bold_label(QStringLiteral("0%"), {5040, 2640, 735, 255}, 12, this, Qt::AlignCenter);
 }
@@ -110,7 +113,7 @@ void Form1::build_port_and_shutter() {
     Line1 = new LineControl(120, 3240, 5880, 3240, this);
     Label7 = make_label(QStringLiteral("通信ポート："), {120, 3480, 975, 255}, this);
     QStringList ports;
-    for (int n = 1; n <= 15; ++n)
+    for (int n = inverter::port_min; n <= inverter::port_max; ++n)
         ports << QStringLiteral("COM%1").arg(n);
     Combo1 = new ComboControl(ports, QStringLiteral("COM1"), {120, 3720, 1095, 300}, this);
 #ifndef Q_OS_WIN

@@ -1,5 +1,6 @@
 // The port selector, the port file and the connect routine.
 #include "form1.h"
+#include "protocol/numbers.h"
 #include "protocol/wire.h"
 #include "store/port_file.h"
 
@@ -21,7 +22,7 @@ void Form1::Save_comm(const QString& comm_ch) {
 void Form1::Combo1_Click() {
     comm.COMM1close();
     const QString text = Combo1->currentText();
-    for (qint16 n = 1; n <= 15; ++n) {
+    for (qint16 n = inverter::port_min; n <= inverter::port_max; ++n) {
         if (text == QStringLiteral("COM%1").arg(n)) {
             Save_comm(QString::number(n));
             comm.MSComm1.setCommPort(n);

@@ -2,6 +2,7 @@
 // in el_dat.txt.
 #include "form1.h"
 #include "protocol/code_text.h"
+#include "protocol/numbers.h"
 #include "protocol/wire.h"
 #include "shared/start.h"
 #include "store/preset_file.h"
@@ -49,10 +50,12 @@ Form1::TableRead Form1::read_table() {
 
 bool Form1::show_table() {
     for (int r = 0; r < preset_rows; ++r) {
-        const std::optional<int> percent = product16(start::pre_duty[r], 2);
+        const std::optional<int> percent =
+            product16(start::pre_duty[r], inverter::percent_per_duty_code);
         if (!percent) return false;
         Text2[r]->setText(preset_text(*percent));
-        const std::optional<int> hertz = product16(start::pre_freq[r], 10);
+        const std::optional<int> hertz =
+            product16(start::pre_freq[r], inverter::hertz_per_frequency_code);
         if (!hertz) return false;
         Text1[r]->setText(preset_text(*hertz));
     }

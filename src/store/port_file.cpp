@@ -1,5 +1,6 @@
 #include "port_file.h"
 
+#include "protocol/numbers.h"
 #include "read_file.h"
 #include "replace_file.h"
 
@@ -35,7 +36,7 @@ QByteArrayView first_item(QByteArrayView content) {
 std::optional<qint16> port_in_file_content(QByteArrayView content) {
     if (content.isEmpty()) return std::nullopt;
     const QByteArrayView item = trim_spaces(first_item(content));
-    for (qint16 n = 1; n <= 15; ++n) {
+    for (qint16 n = inverter::port_min; n <= inverter::port_max; ++n) {
         if (item == QByteArray::number(n)) return n;
     }
     return std::nullopt;

@@ -1,5 +1,6 @@
 #include "inverter.h"
 
+#include "protocol/numbers.h"
 #include "protocol/wire.h"
 
 #include <algorithm>
@@ -54,10 +55,11 @@ std::optional<std::string> Inverter::handle(std::string_view command) {
 std::optional<std::string> Inverter::turn_knob(int step) {
     if (st.control != Control::FrontPanel) return std::nullopt;
     if (st.mode == 0) {
-        st.duty = std::clamp(st.duty + step, duty_min, duty_max);
+        st.duty = std::clamp(st.duty + step, inverter::duty_code_min, inverter::duty_code_max);
         return two_digit_report(wire::duty_report, st.duty);
     }
-    st.frequency = std::clamp(st.frequency + step, frequency_min, frequency_max);
+    st.frequency =
+        std::clamp(st.frequency + step, inverter::frequency_code_min, inverter::frequency_code_max);
     return two_digit_report(wire::frequency_report, st.frequency);
 }
 
@@ -76,8 +78,9 @@ std::string Inverter::describe() const {
                   "control: %s, mode: %d (%s), duty: %d (%d %%), frequency: %d (%d Hz), "
                   "shutter: %d",
                   st.control == Control::Pc ? "PC" : "front panel", st.mode,
-                  st.mode == 0 ? "duty" : "frequency", st.duty, st.duty * 2, st.frequency,
-                  st.frequency * 10, st.shutter);
+                  st.mode == 0 ? "duty" : "frequency", st.duty,
+                  st.duty * inverter::percent_per_duty_code, st.frequency,
+                  st.frequency * inverter::hertz_per_frequency_code, st.shutter);
     return buf;
 }
 

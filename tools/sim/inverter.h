@@ -19,10 +19,6 @@ struct InverterState {
 // The inverter's state and its answers to the panel's commands.
 class Inverter {
 public:
-    static constexpr int duty_min = 0;
-    static constexpr int duty_max = 50;
-    static constexpr int frequency_min = 10;
-    static constexpr int frequency_max = 70;
     // The beep report, which the inverter sends of its own accord.
     static std::string beep();
 

@@ -3,6 +3,8 @@
 
 #include "command_parser.h"
 #include "inverter.h"
+#include "port_link.h"
+#include "protocol/numbers.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,6 +27,7 @@
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -121,7 +124,8 @@ std::optional<Options> parse_options(std::span<char*> args, int& exit_code) {
         } else if (name == "--log") {
             o.log_path = *v;
         } else if (name == "--port") {
-            if (!parse_number(*v, 1, 15, o.port)) return fail("--port must be 1..15");
+            if (!parse_number(*v, inverter::port_min, inverter::port_max, o.port))
+                return fail("--port must be 1..15");
         } else if (name == "--delay") {
             if (!parse_number(*v, 0, 3600000, o.delay_ms))
                 return fail("--delay must be 0..3600000");
@@ -139,44 +143,6 @@ std::optional<Options> parse_options(std::span<char*> args, int& exit_code) {
         o.dir = path.substr(0, std::max<size_t>(path.rfind('/'), 1));
     }
     return o;
-}
-
-std::optional<std::string> read_link(const std::string& path) {
-    char buf[PATH_MAX];
-    const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
-    if (n < 0 || size_t(n) >= sizeof buf) return std::nullopt;
-    return std::string(buf, size_t(n));
-}
-
-// Makes way for our link. Only a link that leads nowhere or into /dev/pts (a
-// simulator's earlier link) may go; anything else belongs to someone else.
-bool clear_link_path(const std::string& path, std::string& why) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT) return true;
-        why = std::strerror(errno);
-        return false;
-    }
-    if (!S_ISLNK(st.st_mode)) {
-        why = S_ISDIR(st.st_mode)   ? "it is a directory"
-              : S_ISREG(st.st_mode) ? "it is a file"
-                                    : "it is not a link";
-        return false;
-    }
-    const auto target = read_link(path);
-    struct stat to {};
-    const bool dangling = ::stat(path.c_str(), &to) != 0;
-    const bool to_pty =
-        target && target->starts_with("/dev/pts/") && target->find("..") == std::string::npos;
-    if (!dangling && !to_pty) {
-        why = "it links to " + target.value_or("?") + ", not to a pseudo-terminal";
-        return false;
-    }
-    if (::unlink(path.c_str()) != 0) {
-        why = std::strerror(errno);
-        return false;
-    }
-    return true;
 }
 
 std::string timestamp() {
@@ -507,25 +473,22 @@ int main(int argc, char** argv) {
 
     const std::string link_path = opt.dir + "/com" + std::to_string(opt.port);
     std::string why;
-    if (!clear_link_path(link_path, why)) {
+    std::vector<std::string> notes;
+    if (!sim::claim_link(opt.dir, opt.port, pts, why, notes)) {
         std::fprintf(stderr,
                      "lumivane-sim: refusing to replace %s: %s; remove it or pick another --port\n",
                      link_path.c_str(), why.c_str());
         return 1;
     }
-    if (::symlink(pts, link_path.c_str()) != 0) {
-        std::fprintf(stderr, "lumivane-sim: cannot link %s: %s\n", link_path.c_str(),
-                     std::strerror(errno));
-        return 1;
-    }
 
     Simulator sim(opt, master, log_file);
+    for (const std::string& note : notes)
+        sim.log(note, false);
     sim.log("linked " + link_path + " -> " + pts, false);
     if (::isatty(STDIN_FILENO) == 1) std::puts("h for help");
     const int code = sim.run(signal_fd);
 
-    // Remove the link only while it is still ours.
-    if (read_link(link_path) == std::string(pts)) ::unlink(link_path.c_str());
+    sim::release_link(link_path, pts);
     sim.log("removed " + link_path, false);
     ::close(slave);
     ::close(master);
