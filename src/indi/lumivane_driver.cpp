@@ -27,7 +27,6 @@ public:
         // would send the inverter's command to whatever device is there.
         AutoSearchS[0].s = ISS_OFF;
         AutoSearchS[1].s = ISS_ON;
-        setDefaultBaudRate(Connection::Serial::B_9600);
     }
 
     // The last command drains to the inverter before the port closes; the
@@ -180,10 +179,10 @@ bool LumivaneDriver::updateProperties() {
                 if (!driver->read_line(why)) driver->line_lost(why);
             },
             this);
-        // What the client set last time; the frequency goes out now that the
-        // PC has control, the intensity when the light is turned on.
+        // What the client set last time: the frequency goes out once the PC
+        // has control, the intensity when the light is turned on.
         loadConfig(true, intensity().getName());
-        loadConfig(true, FrequencyNP.getName());
+        if (model.state().pc_control.value) loadConfig(true, FrequencyNP.getName());
     }
     return true;
 }

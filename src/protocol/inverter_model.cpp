@@ -21,8 +21,9 @@ std::optional<int> whole_code(const Report& report, int min, int max) {
     return code;
 }
 
+// False for NaN, which fails every comparison.
 bool within(double value, double min, double max) {
-    return std::isfinite(value) && value >= min && value <= max;
+    return value >= min && value <= max;
 }
 
 Step refusal(const QString& why) {
