@@ -50,13 +50,12 @@ Step Model::open(Clock::time_point now) {
     fresh.intensity.value = st.intensity.value;
     fresh.frequency.value = st.frequency.value;
     fresh.link = Link::answering;
-    fresh.pc_control = {true, Status::busy};
     st = fresh;
     RX_buf.clear();
     forget_pending();
     knob_in_control = false;
     Step step;
-    send(control, true, wire::pc_control, now, step);
+    ask(st.pc_control, control, true, wire::pc_control, wire::front_panel_control, now, step);
     return step;
 }
 
@@ -235,9 +234,15 @@ void Model::send_duty(Clock::time_point now, Step& step) {
     send(duty, code, code_command(wire::duty, code), now, step);
 }
 
+void Model::ask(Shown<bool>& shown, Pending& p, bool value, const char* if_true,
+                const char* if_false, Clock::time_point now, Step& step) {
+    shown = {value, Status::busy};
+    send(p, value, value ? if_true : if_false, now, step);
+}
+
 void Model::press(bool pressed, Clock::time_point now, Step& step) {
-    st.shutter_pressed = {pressed, Status::busy};
-    send(shutter, pressed, pressed ? wire::shutter_pressed : wire::shutter_released, now, step);
+    ask(st.shutter_pressed, shutter, pressed, wire::shutter_pressed, wire::shutter_released, now,
+        step);
 }
 
 Step Model::set_light(bool on, Clock::time_point now) {
@@ -279,16 +284,14 @@ Step Model::set_frequency(double hertz, Clock::time_point now) {
 Step Model::set_pc_control(bool pc, Clock::time_point now) {
     if (const auto why = unusable(Needs::link)) return refusal(*why);
     Step step;
-    st.pc_control = {pc, Status::busy};
-    send(control, pc, pc ? wire::pc_control : wire::front_panel_control, now, step);
+    ask(st.pc_control, control, pc, wire::pc_control, wire::front_panel_control, now, step);
     return step;
 }
 
 Step Model::set_voltage_mode(bool voltage, Clock::time_point now) {
     if (const auto why = unusable(Needs::knob)) return refusal(*why);
     Step step;
-    st.voltage_mode = {voltage, Status::busy};
-    send(mode, voltage, voltage ? wire::voltage_mode : wire::frequency_mode, now, step);
+    ask(st.voltage_mode, mode, voltage, wire::voltage_mode, wire::frequency_mode, now, step);
     return step;
 }
 

@@ -108,6 +108,9 @@ private:
     void apply_frequency(int code, Step& step);
     void expire(Pending& p, std::initializer_list<Status*> shown, const char* what,
                 Clock::time_point now, Step& step);
+    // Asks for a flag setting: shown as asked, busy until its report comes.
+    void ask(Shown<bool>& shown, Pending& p, bool value, const char* if_true, const char* if_false,
+             Clock::time_point now, Step& step);
     void send_duty(Clock::time_point now, Step& step);
     void press(bool pressed, Clock::time_point now, Step& step);
     void forget_pending();
