@@ -109,7 +109,7 @@ private slots:
         for (const QString& action : script.split(u';')) {
             const QString verb = action.section(u' ', 0, 0);
             if (verb.startsWith(u'<')) {
-                take(model.receive(verb.mid(1).toLatin1(), now));
+                take(model.receive(verb.mid(1).toLatin1()));
             } else if (verb.startsWith(u'+')) {
                 take(model.tick(now += std::chrono::milliseconds(verb.mid(1).toInt())));
             } else {

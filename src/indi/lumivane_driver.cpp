@@ -229,7 +229,7 @@ bool LumivaneDriver::read_line(const char*& why) {
         return false;
     }
     LOGF_DEBUG("<- %.*s", int(n), bytes);
-    react(model.receive(QByteArrayView(bytes, n), Clock::now()));
+    react(model.receive(QByteArrayView(bytes, n)));
     return true;
 }
 

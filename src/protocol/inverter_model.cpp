@@ -88,8 +88,7 @@ void Model::forget_pending() {
     control = mode = duty = frequency = shutter = Pending{};
 }
 
-Step Model::receive(QByteArrayView bytes, Clock::time_point now) {
-    Q_UNUSED(now);
+Step Model::receive(QByteArrayView bytes) {
     Step step;
     if (st.link == Link::offline) return step;
     for (const QByteArray& frame : take_frames(RX_buf, bytes))

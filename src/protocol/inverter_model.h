@@ -75,7 +75,8 @@ public:
     Step close();
     // The line is gone: nothing more can be sent.
     Step lost();
-    Step receive(QByteArrayView bytes, Clock::time_point now);
+    // Applies the reports the bytes complete, in order.
+    Step receive(QByteArrayView bytes);
     // Ends exposures and gives up on reports whose time has come.
     Step tick(Clock::time_point now);
 
