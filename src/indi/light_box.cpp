@@ -44,12 +44,6 @@ bool LightBoxDevice::SetLightBoxBrightness(uint16_t value) {
     return true;
 }
 
-bool LightBoxDevice::ISNewSwitch(const char* dev, const char* name, ISState* states, char* names[],
-                                 int n) {
-    if (dev != nullptr && processLightBoxSwitch(dev, name, states, names, n)) return true;
-    return INDI::DefaultDevice::ISNewSwitch(dev, name, states, names, n);
-}
-
 bool LightBoxDevice::ISNewNumber(const char* dev, const char* name, double values[], char* names[],
                                  int n) {
     if (dev != nullptr && processLightBoxNumber(dev, name, values, names, n)) return true;

@@ -7,13 +7,12 @@
 
 // A device with libindi's light-box properties: FLAT_LIGHT_CONTROL,
 // FLAT_LIGHT_INTENSITY, and intensities per filter taken from a filter wheel's
-// names and slot. This is the one place that touches libindi's light-box
-// interface, which libindi 2.1 renamed: a port to it is an edit here.
+// names and slot. The device itself answers requests to the first two. This
+// is the one place that touches libindi's light-box interface, which libindi
+// 2.1 renamed: a port to it is an edit here.
 class LightBoxDevice : public INDI::DefaultDevice, public INDI::LightBoxInterface {
 public:
     void ISGetProperties(const char* dev) override;
-    bool ISNewSwitch(const char* dev, const char* name, ISState* states, char* names[],
-                     int n) override;
     bool ISNewNumber(const char* dev, const char* name, double values[], char* names[],
                      int n) override;
     bool ISNewText(const char* dev, const char* name, char* texts[], char* names[], int n) override;

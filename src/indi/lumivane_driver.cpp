@@ -84,6 +84,12 @@ constexpr int percent_max = inverter::duty_code_max * inverter::percent_per_duty
 constexpr int hertz_min = inverter::frequency_code_min * inverter::hertz_per_frequency_code;
 constexpr int hertz_max = inverter::frequency_code_max * inverter::hertz_per_frequency_code;
 
+// Whole milliseconds from now until `t`, rounded up; 0 once it has passed.
+int ms_until(Clock::time_point t) {
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(t - Clock::now()).count();
+    return int(std::max<decltype(wait)>(wait, 0));
+}
+
 IPState property_state(Status status) {
     switch (status) {
     case Status::ok:
@@ -197,11 +203,8 @@ bool LumivaneDriver::Handshake() {
     tcflush(serial->getPortFD(), TCIFLUSH);
     react(model.open(Clock::now()));
     while (model.state().link == inverter::Link::answering) {
-        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
-            model.next_deadline().value_or(Clock::now()) - Clock::now());
         pollfd p{serial->getPortFD(), POLLIN, 0};
-        const int ready =
-            poll(&p, 1, int(std::max<std::chrono::milliseconds::rep>(wait.count(), 0)));
+        const int ready = poll(&p, 1, ms_until(model.next_deadline().value_or(Clock::now())));
         const char* why = nullptr;
         if (ready > 0 && !read_line(why)) {
             LOGF_ERROR("The inverter's line is gone (%s).", why);
@@ -291,9 +294,8 @@ void LumivaneDriver::schedule() {
     if (timer >= 0) IERmTimer(std::exchange(timer, -1));
     const auto next = model.next_deadline();
     if (!next) return;
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now());
     timer = IEAddTimer(
-        int(std::max<std::chrono::milliseconds::rep>(wait.count(), 0)),
+        ms_until(*next),
         [](void* self) {
             auto* driver = static_cast<LumivaneDriver*>(self);
             driver->timer = -1;
