@@ -155,7 +155,7 @@ private slots:
         };
         const QByteArray zeros = QByteArray(" 0").repeated(12);
         row("no file", QByteArray(), 3, "|", " 0/ 0* 0 45");
-        row("garbage after 4 numbers", "5 6 7 8 words 9", 2, "|", " 0/ 0* 0 45");
+        row("garbage after 4 numbers", "5 6 7 8 words 9", 2, "|", " 90/ 0* 0 45");
         row("-32769 as 14th number", "1 2 3 4 5 6 7 8 9 1 2 3 4 -32769", 6, "|", " 0/ 8* 0 45");
         row("a frequency too small to show", "1 -3277" + zeros, 0, "|", " / 2* 0 45");
         row("commas, one line, a 15th number", "9,12,8,20,7,30,6,40,5,50,4,60,3,70,99", 6,
@@ -187,6 +187,57 @@ private slots:
         }
         const QString sliders = QStringLiteral(" %1 %2").arg(panel.form->Slider1[0]->value());
         QTEST(preset_row(*panel.form, row) + sliders.arg(panel.form->Slider1[1]->value()), "shown");
+    }
+
+    // Start-up, a recall of row 0 and a store into row 3 (of 5 and 60) with a
+    // hand-edited el_dat.txt: a field that cannot be read is 0 and moves no
+    // other, the operator is told, and the file is kept before it is replaced.
+    void hand_edited_presets_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("boxes");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QString>("stored"); // the 14 numbers written; the file is kept if unread
+        const QString unread = QStringLiteral("読込エラー");
+        auto row = [](const char* name, const QByteArray& file, const QString& box,
+                      const char* sent, const char* stored) {
+            QTest::newRow(name) << file << box << QByteArray(sent) << QString(stored);
+        };
+        const QByteArray rest = " 20 40 30 50 40 60 50 70 15 30";
+        row("a byte-order mark", "\xEF\xBB\xBF" + shipped, "", ":D25:E45",
+            "25 45 10 40 20 40 5 60 40 60 50 70 15 30");
+        row("30x as the last field", "25 45 10 40 20 40 30 50 40 60 50 70 15 30x", unread, "",
+            "25 45 10 40 20 40 5 60 40 60 50 70 15 0");
+        row("an empty field between commas", "25,45,10,,20,40,30,50,40,60,50,70,15,30", "",
+            ":D25:E45", "25 45 10 0 20 40 5 60 40 60 50 70 15 30");
+        row("1e3 and 99999", "1e3 99999 10 40" + rest, unread, "",
+            "0 0 10 40 20 40 5 60 40 60 50 70 15 30");
+        row("semicolons", "25;45;10;40;20;40;30;50;40;60;50;70;15;30", unread, "",
+            "0 0 0 0 0 0 5 60 0 0 0 0 0 0");
+        row("fewer than 14", "25 45 10", unread, "", "25 45 10 0 0 0 5 60 0 0 0 0 0 0");
+        const QString text = QChar(0xFEFF) + QString::fromLatin1(shipped);
+        row("UTF-16", QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2),
+            unread, "", "0 0 0 0 0 0 5 60 0 0 0 0 0 0");
+    }
+
+    void hand_edited_presets() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, boxes);
+        QFETCH(QString, stored);
+        PanelFixture panel("3\r\n", file);
+        panel.start();
+        QCOMPARE(panel.toolkit.boxes.join(u' '), boxes);
+        panel.form->Command3_Click(0);
+        panel.form->Command5_Click(0);
+        QTEST(panel.pty.read_quiet(), "sent");
+        panel.form->device().RX_data("EDU05#");
+        panel.form->device().RX_data("EFQ60#");
+        panel.form->Command6_Click(3);
+        PresetNumbers numbers{};
+        const QStringList fields = stored.split(u' ');
+        for (int i = 0; i < preset_numbers; ++i)
+            numbers[i] = qint16(fields[i].toInt());
+        QCOMPARE(panel.read_file("el_dat.txt"), preset_file_content(numbers));
+        QCOMPARE(panel.read_file("el_dat.txt.bak"), boxes.isEmpty() ? "<missing>" : file);
     }
 
     void settings_files_data() {
@@ -242,6 +293,12 @@ private slots:
         QCOMPARE(panel.toolkit.boxes.join(u' '), boxes);
         // The reported values are stored, not the sliders', and then shown.
         QCOMPARE(preset_row(*panel.form, 1), QString(boxes.isEmpty() ? " 600/ 10*" : " 400/ 20*"));
+        // A store reported as failed is not written by the next one.
+        if (kind == size_limit) {
+            panel.form->Command6_Click(2);
+            QCOMPARE(panel.read_file("el_dat.txt"),
+                     QByteArray(shipped).replace(24, 10, " 5 \r\n 60 "));
+        }
     }
 };
 

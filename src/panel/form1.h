@@ -4,6 +4,7 @@
 #include "device/comm.h"
 #include "device/panel_view.h"
 #include "shared/toolkit.h"
+#include "store/preset_file.h"
 
 #include <QWidget>
 #include <array>
@@ -103,9 +104,10 @@ private:
     void step(SliderControl* slider, const char* prefix, qint16 Index);
     QString port_file() const;
     QString preset_file() const;
-    enum class TableRead { NoFile, Partial, Whole };
-    // Reads the preset file into the table, as far as it can be read.
-    TableRead read_table();
+    // The preset file's fields, or nothing when there is no file to read. A
+    // file that does not read cleanly is kept as it was before the next store
+    // overwrites it.
+    std::optional<PresetFields> read_fields();
     // Shows every row's duty and frequency; false when a product does not fit 16 bits.
     bool show_table();
     void mark_row(qint16 m);
@@ -119,6 +121,7 @@ private:
     QString program_dir;
     COMM comm;
     bool shown_once = false;
+    bool keep_old_presets = false; // back the preset file up before the next store
 
     // Window-option settings handed to the stacking call.
     qint32 zorder_after = 0;

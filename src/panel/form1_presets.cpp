@@ -7,7 +7,9 @@
 #include "shared/start.h"
 #include "store/preset_file.h"
 
+#include <QDir>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -17,6 +19,11 @@ std::optional<int> product16(qint16 code, int factor) {
     if (value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max())
         return std::nullopt;
     return value;
+}
+
+// Entry i of the table in the file's order: the duty, then the frequency, of each row.
+void set_entry(int i, qint16 code) {
+    (i % 2 == 0 ? start::pre_duty : start::pre_freq)[i / 2] = code;
 }
 
 void set_clamped(SliderControl* slider, qint16 code) {
@@ -38,14 +45,12 @@ void Form1::mark_row(qint16 m) {
     Text2.at(m)->setBackColor(colour_yellow);
 }
 
-Form1::TableRead Form1::read_table() {
+std::optional<PresetFields> Form1::read_fields() {
     const std::optional<QByteArray> content = read_preset_file(preset_file());
-    if (!content) return TableRead::NoFile;
-    PresetNumbers numbers{};
-    const int read = read_preset_numbers(*content, numbers);
-    for (int i = 0; i < read; ++i)
-        (i % 2 == 0 ? start::pre_duty : start::pre_freq)[i / 2] = numbers[i];
-    return read == preset_numbers ? TableRead::Whole : TableRead::Partial;
+    if (!content) return std::nullopt;
+    const PresetFields fields = read_preset_fields(*content);
+    if (leading_numbers(fields) < preset_numbers) keep_old_presets = true;
+    return fields;
 }
 
 bool Form1::show_table() {
@@ -64,15 +69,31 @@ bool Form1::show_table() {
 
 void Form1::Load_Init() {
     mark_row(0);
-    // A missing or short file still shows what could be read; the rest stays zero.
-    read_table();
+    // Each field is read on its own: one that cannot be read is 0 and moves no
+    // other. The operator hears of it, and the file is kept before a store.
+    if (const std::optional<PresetFields> fields = read_fields()) {
+        for (int i = 0; i < preset_numbers; ++i)
+            set_entry(i, (*fields)[i].value_or(0));
+        if (leading_numbers(*fields) < preset_numbers)
+            toolkit.MsgBox(
+                QStringLiteral("プリセットファイル %1 に読めない値がありました。読めなかっ"
+                               "た値は 0 にしてあります。次に保存するとき、元のファイル"
+                               "を %1.bak として残します。")
+                    .arg(QDir::toNativeSeparators(preset_file())),
+                Toolkit::vbOKOnly + Toolkit::vbExclamation, QStringLiteral("読込エラー"));
+    }
     show_table();
 }
 
 void Form1::load_Data(qint16 no) {
     mark_row(no);
-    if (read_table() != TableRead::Whole) return;
-    if (!show_table()) return;
+    const std::optional<PresetFields> fields = read_fields();
+    if (!fields) return;
+    // Read up to the first field that cannot be; then the recall ends there.
+    const int read = leading_numbers(*fields);
+    for (int i = 0; i < read; ++i)
+        set_entry(i, *(*fields)[i]);
+    if (read < preset_numbers || !show_table()) return;
     comm.MODE_Com(QLatin1String(wire::duty) + two_digit_code_text(start::pre_duty[no]));
     Wait(500);
     // The row is read again after the pause: a store during it may have changed it.
@@ -83,18 +104,23 @@ void Form1::load_Data(qint16 no) {
 
 void Form1::Save_Data(qint16 no) {
     mark_row(no);
-    start::pre_duty[no] = start::cur_duty;
-    start::pre_freq[no] = start::cur_freq;
+    const qint16 old_duty = std::exchange(start::pre_duty[no], start::cur_duty);
+    const qint16 old_freq = std::exchange(start::pre_freq[no], start::cur_freq);
     PresetNumbers numbers{};
     for (int r = 0; r < preset_rows; ++r) {
         numbers[2 * r] = start::pre_duty[r];
         numbers[2 * r + 1] = start::pre_freq[r];
     }
-    if (!write_preset_file(preset_file(), numbers)) {
+    const bool kept = !keep_old_presets || back_up_preset_file(preset_file());
+    if (!kept || !write_preset_file(preset_file(), numbers)) {
+        // Not stored, so not kept either: a later store must not write it unannounced.
+        start::pre_duty[no] = old_duty;
+        start::pre_freq[no] = old_freq;
         toolkit.MsgBox(QStringLiteral("プリセットを保存できませんでした。"),
                        Toolkit::vbOKOnly + Toolkit::vbExclamation, QStringLiteral("保存エラー"));
         return;
     }
+    keep_old_presets = false;
     show_table();
 }
 

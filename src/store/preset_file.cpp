@@ -61,21 +61,33 @@ QByteArray preset_file_content(const PresetNumbers& numbers) {
     return content;
 }
 
-int read_preset_numbers(QByteArrayView content, PresetNumbers& numbers) {
-    qsizetype at = 0;
-    int read = 0;
-    while (read < preset_numbers) {
-        while (at < content.size() && is_separator(content[at]))
+PresetFields read_preset_fields(QByteArrayView content) {
+    if (content.startsWith("\xEF\xBB\xBF")) content = content.sliced(3);
+    PresetFields fields;
+    int n = 0;
+    bool after_comma = false;
+    for (qsizetype at = 0; n < preset_numbers && at < content.size();) {
+        if (content[at] == ',') {
+            if (after_comma) fields[n++] = 0;
+            after_comma = true;
             ++at;
-        qsizetype end = at;
-        while (end < content.size() && !is_separator(content[end]))
-            ++end;
-        const std::optional<qint16> n = parse_field(content.sliced(at, end - at));
-        if (!n) break;
-        numbers[read++] = *n;
-        at = end;
+        } else if (is_separator(content[at])) {
+            ++at;
+        } else {
+            qsizetype end = at;
+            while (end < content.size() && !is_separator(content[end]))
+                ++end;
+            fields[n++] = parse_field(content.sliced(at, end - at));
+            after_comma = false;
+            at = end;
+        }
     }
-    return read;
+    return fields;
+}
+
+int leading_numbers(const PresetFields& fields) {
+    const auto gap = std::find(fields.begin(), fields.end(), std::nullopt);
+    return int(gap - fields.begin());
 }
 
 std::optional<QByteArray> read_preset_file(const QString& path) {
@@ -84,6 +96,11 @@ std::optional<QByteArray> read_preset_file(const QString& path) {
 
 bool write_preset_file(const QString& path, const PresetNumbers& numbers) {
     return replace_file(path, preset_file_content(numbers));
+}
+
+bool back_up_preset_file(const QString& path) {
+    const std::optional<QByteArray> old = read_file(path);
+    return !old || replace_file(path + QStringLiteral(".bak"), *old);
 }
 
 QString preset_text(int value) {
