@@ -1,6 +1,7 @@
 #include "panel/ending_signals.h"
 #include "panel/form1.h"
 #include "panel/qt_toolkit.h"
+#include "panel/toolkit_end.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -10,6 +11,7 @@ int main(int argc, char* argv[]) {
     // The GStreamer media backend works without a sound card; keep it unless
     // the operator chose another.
     if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
+    ToolkitEnd toolkit_end;
     QApplication app(argc, argv);
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/lumivane-16.png"), QSize(16, 16));
@@ -20,6 +22,8 @@ int main(int argc, char* argv[]) {
     // Logout, shutdown or Ctrl-C end the program as closing the window does:
     // control goes back to the front panel before the port closes.
     const EndingSignals on_end(ending, [&form] { form.Form_Unload(); });
+    // So does a display that goes away: a logout, a killed X server.
+    toolkit_end.started([&form] { form.hand_back_control(); });
     form.Form_Load();
     form.show();
     return app.exec();

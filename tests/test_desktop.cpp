@@ -70,6 +70,7 @@ private slots:
     void the_shutter_sound_never_holds_up_the_window();
     void a_signal_hands_control_back_before_the_port_closes_data();
     void a_signal_hands_control_back_before_the_port_closes();
+    void losing_the_display_hands_control_back();
 };
 
 void DesktopTest::focus_keys_and_wheel_data() {
@@ -302,6 +303,43 @@ void DesktopTest::a_signal_hands_control_back_before_the_port_closes() {
         at = calls.indexOf(QRegularExpression(QLatin1String(call)), at);
         QVERIFY2(at >= 0, qPrintable(calls.mid(written, 2000)));
     }
+}
+
+// On an X server of its own, which is killed under the running program; and
+// with no X server at all.
+void DesktopTest::losing_the_display_hands_control_back() {
+    DesktopPanel panel;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", ":0.99");
+    panel.process.setProcessEnvironment(environment);
+    panel.process.setProcessChannelMode(QProcess::SeparateChannels);
+    panel.process.start(panel.path("lumivane"));
+    QVERIFY(panel.process.waitForFinished(10000));
+    QCOMPARE(panel.process.exitCode(), 1);
+    const QByteArray said = panel.process.readAllStandardError();
+    QVERIFY2(said.startsWith("lumivane: ") && said.count('\n') == 1, said.constData());
+
+    QProcess xvfb; // it writes its display number once it takes clients
+    xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    QVERIFY(xvfb.waitForReadyRead(30000));
+    environment.insert("DISPLAY", ':' + QString::fromLatin1(xvfb.readAll()).trimmed());
+    panel.process.setProcessEnvironment(environment);
+    panel.process.start(panel.path("lumivane"));
+    QProcess xdotool;
+    xdotool.setProcessEnvironment(environment);
+    xdotool.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Lumivane ver1.54$",
+                              "mousemove", "--window", "%1", QString::number(pc_button.x()),
+                              QString::number(pc_button.y()), "click", "1"});
+    QVERIFY(xdotool.waitForFinished(20000) && xdotool.exitCode() == 0);
+    QCOMPARE(panel.pty.read(3, 5000), QByteArray(":O#"));
+    // Qt's lock file for the port, named after its path, is there while the port is open.
+    const QString lock = "/run/lock/LCK.." + panel.path("com1").replace('/', '_');
+    QVERIFY(QFile::exists(lock));
+    xvfb.kill();
+    QCOMPARE(panel.pty.read(3, 5000), QByteArray(":F#"));
+    QVERIFY(panel.process.waitForFinished(10000));
+    QCOMPARE(panel.process.exitCode(), 1);
+    QVERIFY(!QFile::exists(lock));
 }
 
 QTEST_MAIN(DesktopTest)

@@ -27,6 +27,9 @@ public:
     // The operator closed the window: control back to the front panel, port
     // closed, program ended.
     void Form_Unload();
+    // What every end of the program does first: ":F#" to the front panel,
+    // drained, and the port closed.
+    void hand_back_control();
     // A pause of Dummy milliseconds that keeps the window and the line served.
     void Wait(float Dummy);
 

@@ -41,9 +41,13 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::Form_Unload() {
+    hand_back_control();
+    toolkit.End();
+}
+
+void Form1::hand_back_control() {
     comm.MODE_Com(QLatin1String(wire::front_panel_control));
     comm.COMM1close();
-    toolkit.End();
 }
 
 void Form1::Wait(float Dummy) {

@@ -25,8 +25,11 @@ DesktopPanel::DesktopPanel(int pty_port) {
 }
 
 DesktopPanel::~DesktopPanel() {
-    // The whole group: a launcher killed alone would leave the program running.
-    if (process.processId() > 0) ::kill(-pid_t(process.processId()), SIGKILL);
+    // The whole group, a launcher with it; ended as a logout ends it, so that
+    // the port's lock goes with it, and killed only if that does not help.
+    if (process.state() == QProcess::NotRunning) return;
+    ::kill(-pid_t(process.processId()), SIGTERM);
+    if (!process.waitForFinished(5000)) ::kill(-pid_t(process.processId()), SIGKILL);
     process.waitForFinished();
 }
 
