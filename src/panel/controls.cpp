@@ -70,7 +70,10 @@ void CommandButton::mouseReleaseEvent(QMouseEvent* event) {
 
 void CommandButton::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (!enter)
+    if (keys_press_down && (enter || event->key() == Qt::Key_Space)) {
+        if (!event->isAutoRepeat()) emit MouseDown(Qt::LeftButton);
+        event->accept();
+    } else if (!enter)
         QPushButton::keyPressEvent(event);
     else if (!event->isAutoRepeat())
         click();
@@ -202,7 +205,7 @@ namespace {
 // event filter, so they are caught here.
 class SelectorText : public QLineEdit {
 public:
-    SelectorText(bool& flag, QWidget* parent) : QLineEdit(parent), typing(flag) {}
+    SelectorText(bool& flag, ComboControl* combo) : QLineEdit(combo), typing(flag), owner(combo) {}
 
 protected:
     bool event(QEvent* event) override {
@@ -211,11 +214,14 @@ protected:
         const bool confirm = event->type() == QEvent::FocusOut ||
                              (key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter));
         const QScopedValueRollback<bool> during(typing, typing || confirm);
-        return QLineEdit::event(event);
+        const bool handled = QLineEdit::event(event);
+        if (confirm) emit owner->TextLeft();
+        return handled;
     }
 
 private:
     bool& typing;
+    ComboControl* owner;
 };
 
 } // namespace

@@ -32,6 +32,10 @@ class CommandButton : public QPushButton {
 public:
     CommandButton(const QString& caption, const Twips& place, QWidget* parent);
 
+    // Space and Enter on the focused button raise MouseDown, once a key press,
+    // for a button that acts on mouse-down alone.
+    void setKeysPressDown(bool on) { keys_press_down = on; }
+
 signals:
     // Any mouse button; the button holds the mouse while pressed, so the
     // mouse-up reaches it also when the pointer has left it.
@@ -48,6 +52,7 @@ protected:
 
 private:
     Qt::MouseButtons held;
+    bool keys_press_down = false;
 };
 
 class SliderControl : public QSlider {
@@ -138,6 +143,9 @@ public:
 
 signals:
     void Click();
+    // Typed text was confirmed (Enter) or left (the focus moved): it does not
+    // act, and the selector should show the port in force again.
+    void TextLeft();
 
 protected:
     bool event(QEvent* event) override;

@@ -68,6 +68,7 @@ void Form1::connect_handlers() {
     connect_array(Command2, &CommandButton::MouseDown, this, &Form1::Command2_MouseDown);
     connect_array(Command3, &CommandButton::Click, this, &Form1::Command3_Click);
     connect(Combo1, &ComboControl::Click, this, &Form1::Combo1_Click);
+    connect(Combo1, &ComboControl::TextLeft, this, &Form1::show_port_in_force);
     connect_array(Command5, &CommandButton::Click, this, &Form1::Command5_Click);
     connect_array(Command6, &CommandButton::Click, this, &Form1::Command6_Click);
     connect(Command1, &CommandButton::MouseDown, this, &Form1::Command1_MouseDown);
@@ -79,6 +80,9 @@ void Form1::build_source_and_mode() {
     Command2[1] = new CommandButton(QStringLiteral("前面VR"), {120, 120, 855, 615}, this);
     Shape1[1] = new Shape(Shape::Kind::Rectangle, colour_lamp_start, {120, 720, 855, 135}, this);
     Command2[0] = new CommandButton(QStringLiteral("パソコン"), {120, 1080, 855, 615}, this);
+    // Without a mouse, the keyboard is the only way to take or hand back control.
+    for (CommandButton* source : Command2)
+        source->setKeysPressDown(true);
     Shape1[0] = new Shape(Shape::Kind::Rectangle, colour_lamp_start, {120, 1680, 855, 135}, this);
     Command4[0] = new CommandButton(QStringLiteral("電圧"), {1560, 120, 735, 495}, this);
     Shape4[0] = new Shape(Shape::Kind::Rectangle, colour_lamp_start, {1560, 600, 735, 135}, this);

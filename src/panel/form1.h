@@ -106,6 +106,8 @@ private:
     // Sends the code one step above (Index 0) or below (Index 1) the slider's position.
     void step(SliderControl* slider, const char* prefix, qint16 Index);
     QString port_file() const;
+    // The selector shows the port in force, whatever was typed into it.
+    void show_port_in_force();
     QString preset_file() const;
     // The preset file's fields, or nothing when there is no file to read. A
     // file that does not read cleanly is kept as it was before the next store

@@ -32,6 +32,10 @@ void Form1::Combo1_Click() {
     comm.COMM1open();
 }
 
+void Form1::show_port_in_force() {
+    Combo1->setText(QStringLiteral("COM%1").arg(comm.MSComm1.CommPort()));
+}
+
 void Form1::Command3_Click(qint16 Index) {
     if (Index == 0) {
         comm.COMM1open();
