@@ -5,12 +5,14 @@
 // the test plays the inverter itself, a pseudo-terminal is the line.
 #include "support/desktop.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <csignal>
 
 namespace {
@@ -27,6 +29,25 @@ const QPoint duty_up = centre(1200, 2520, 375, 255); // "▲" of the duty
 const QRect frequency_slider(1680 / 15, 1440 / 15, 3135 / 15, 630 / 15);
 const QColor orange(255, 128, 0);
 const QColor red(255, 0, 0);
+
+// The contrast of the lightest and darkest pixels of an image, 1 to 21.
+double contrast(const QImage& image) {
+    double lightest = 0;
+    double darkest = 1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const auto linear = [](double v) {
+                return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            const double l = 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) +
+                             0.0722 * linear(c.blueF());
+            lightest = std::max(lightest, l);
+            darkest = std::min(darkest, l);
+        }
+    }
+    return (lightest + 0.05) / (darkest + 0.05);
+}
 
 // Takes control for the PC as the inverter grants it, and waits until the panel shows it.
 bool take_pc_control(DesktopPanel& panel) {
@@ -72,6 +93,8 @@ private slots:
     void a_signal_hands_control_back_before_the_port_closes_data();
     void a_signal_hands_control_back_before_the_port_closes();
     void losing_the_display_hands_control_back();
+    void text_and_lamps_on_any_theme_data();
+    void text_and_lamps_on_any_theme();
 };
 
 void DesktopTest::focus_keys_and_wheel_data() {
@@ -349,6 +372,39 @@ void DesktopTest::losing_the_display_hands_control_back() {
     QVERIFY(panel.process.waitForFinished(10000));
     QCOMPARE(panel.process.exitCode(), 1);
     QVERIFY(!QFile::exists(lock));
+}
+
+void DesktopTest::text_and_lamps_on_any_theme_data() {
+    QTest::addColumn<QString>("colours"); // a colour scheme chosen through qt6ct, or none
+    QTest::newRow("the default theme") << QString();
+    QTest::newRow("a dark theme") << QStringLiteral("/usr/share/qt6ct/colors/darker.conf");
+}
+
+void DesktopTest::text_and_lamps_on_any_theme() {
+    QFETCH(QString, colours);
+    DesktopPanel panel;
+    if (!colours.isEmpty()) {
+        QVERIFY(QDir().mkpath(panel.path("config/qt6ct")));
+        QFile conf(panel.path("config/qt6ct/qt6ct.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("[Appearance]\ncustom_palette=true\ncolor_scheme_path=" + colours.toUtf8());
+        conf.close();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", panel.path("config"));
+        environment.insert("QT_QPA_PLATFORMTHEME", "qt6ct");
+        panel.process.setProcessEnvironment(environment);
+    }
+    QVERIFY(panel.start());
+    QVERIFY(take_pc_control(panel));
+    // Inside any frame: a heading, a read-out, the port label and selector, an
+    // unmarked and the marked preset box.
+    for (const QRect area :
+         {QRect(96, 72, 129, 17), QRect(336, 104, 49, 17), QRect(8, 232, 65, 17),
+          QRect(11, 251, 40, 14), QRect(467, 113, 42, 12), QRect(467, 49, 42, 12)})
+        QVERIFY2(contrast(panel.grab(area)) >= 4.5, qPrintable(QString::number(area.y())));
+    // The unlit lamp under "前面VR" has the window-background colour of the
+    // scheme, as an unmarked preset box has; not the window's own colour.
+    QCOMPARE(panel.pixel(centre(120, 720, 855, 135)), panel.pixel({548, 85}));
 }
 
 QTEST_MAIN(DesktopTest)

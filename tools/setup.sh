@@ -11,6 +11,7 @@ packages=(
   fonts-ipafont-gothic           # Japanese Gothic face for the captions
   xvfb xauth openbox xdotool x11-utils imagemagick  # tests and screenshots on a real X server
   strace                         # tests read the order of the line's system calls
+  qt6ct                          # tests set a dark theme as a user does, through its platform theme
   sox libsox-fmt-mp3             # makes the sound file
   clang libclang-rt-14-dev       # fuzz targets (libFuzzer) and sanitizer runtimes
   lld                            # links the fault-seeding builds quickly

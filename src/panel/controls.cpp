@@ -174,11 +174,20 @@ QLabel* make_label(const QString& caption, const Twips& place, QWidget* parent,
 }
 
 void set_back_colour(QWidget* widget, Colour colour) {
+    // Scheme colours come from the desktop's palette, and so does the text on
+    // them; on the panel's own colours the text is dark, whatever the theme.
+    const QPalette desktop = QGuiApplication::palette();
     QPalette palette = widget->palette();
-    const QColor shown = to_qcolor(colour, QPalette());
-    for (auto role : {QPalette::Window, QPalette::Base}) {
-        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-            palette.setColor(group, role, shown);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const bool disabled = group == QPalette::Disabled;
+        QColor text = disabled ? QColor(109, 109, 109) : QColor(Qt::black);
+        if (is_scheme_colour(colour))
+            text =
+                desktop.color(group, (colour & 0xFF) == 5 ? QPalette::Text : QPalette::WindowText);
+        for (auto role : {QPalette::Window, QPalette::Base})
+            palette.setColor(group, role, to_qcolor(colour, desktop));
+        for (auto role : {QPalette::WindowText, QPalette::Text})
+            palette.setColor(group, role, text);
     }
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);

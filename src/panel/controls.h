@@ -3,6 +3,7 @@
 #include "shared/colour.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -85,8 +86,9 @@ public:
 
     Colour BackColor() const { return back_colour; }
     void setBackColor(Colour colour);
-    // The colour as drawn now.
-    QColor shownColor() const { return to_qcolor(back_colour, palette()); }
+    // The colour as drawn now; a scheme colour is the desktop's, not the
+    // window's own background.
+    QColor shownColor() const { return to_qcolor(back_colour, QGuiApplication::palette()); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
