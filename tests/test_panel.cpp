@@ -40,7 +40,7 @@ enum Control { duty_slider, frequency_slider, duty_up, duty_down, frequency_up, 
 // clang-format on
 
 // A link is tried with both folders read-only.
-enum FileKind { plain, fifo, sparse, read_only_folder, linked, size_limit };
+enum FileKind { plain, fifo, sparse, read_only_folder, linked, sticky, size_limit };
 
 class PanelTest : public QObject {
     Q_OBJECT
@@ -113,6 +113,10 @@ private slots:
         Form1 loaded(panel.toolkit, panel.dir.path());
         loaded.Form_Load(); // the rows are blank until the stored settings are read
         QCOMPARE(preset_row(loaded, 6), QStringLiteral(" / "));
+        // The units beside the preset boxes, in the window's font, fit their labels.
+        for (const QLabel* unit : {loaded.Label5[0], loaded.Label6[0]})
+            QVERIFY(unit->font().pointSizeF() >= 9 &&
+                    unit->size() == unit->size().expandedTo(unit->sizeHint()));
         panel.start();
         QCOMPARE(panel.form->Combo1->currentText(), QStringLiteral("COM%1").arg(port));
         QCOMPARE(panel.form->device().MSComm1.CommPort(), port);
@@ -256,6 +260,7 @@ private slots:
         row("a sparse 1 GiB file", sparse, row_1);
         row("writable in a read-only folder", read_only_folder, row_1);
         row("a link, both folders read-only", linked, row_1);
+        row("another user's file in a sticky folder", sticky, row_1);
         row("no room for the new bytes", size_limit, shipped, "保存エラー");
     }
 
@@ -278,6 +283,14 @@ private slots:
         std::optional<ReadOnlyFolder> guards[2];
         if (kind == read_only_folder || kind == linked) guards[0].emplace(panel.dir.path());
         if (kind == linked) guards[1].emplace(elsewhere);
+        std::optional<WithoutCapabilities> not_owner; // of the folder or the file
+        if (kind == sticky) {
+            for (const QString& entry : {panel.dir.path(), path})
+                QVERIFY(::chown(qPrintable(entry), 65534, 65534) == 0);
+            QVERIFY(::chmod(qPrintable(panel.dir.path()), 01777) == 0);
+            QVERIFY(::chmod(qPrintable(path), 0666) == 0);
+            not_owner.emplace(1u << CAP_FOWNER);
+        }
         panel.form->device().RX_data("EDU05#");
         panel.form->device().RX_data("EFQ60#");
         if (kind == sparse) QVERIFY(read_preset_file(path)->size() <= 64 * 1024);

@@ -29,6 +29,15 @@ QLabel* bold_label(const QString& caption, const Twips& place, qreal points, QWi
     return label;
 }
 
+// A unit beside a preset box, in the window's font. Its design box is
+// narrower than the text, so the label grows to the right and down, into the
+// row's free space, until the text fits whole at any scale.
+QLabel* unit_label(const QString& caption, const Twips& place, QWidget* row) {
+    QLabel* label = make_label(caption, place, row);
+    label->resize(label->size().expandedTo(label->sizeHint()));
+    return label;
+}
+
 } // namespace
 
 Form1::Form1(Toolkit& toolkit_, const QString& program_dir_)
@@ -135,20 +144,16 @@ void Form1::build_presets() {
     Label4[0] = bold_label(QStringLiteral("プリセット登録"), {6120, 50, 1260, 195}, 9.75, this);
     Label4[1] =
         bold_label(QStringLiteral("　周波数/デューティ"), {6240, 360, 3975, 255}, 9.75, this);
-    // The unit labels are narrow boxes; a smaller face keeps "%" whole in them.
-    const QFont unit_font = gothic(7);
     for (int i = 0; i < 7; ++i) {
         QWidget* row = make_picture(heading_colour, {6120, 600 + 480 * i, 4335, 375}, this);
         Picture1[i] = row;
         Command5[i] = new CommandButton(QString::number(i + 1), {120, 0, 495, 375}, row);
         Text1[i] = new TextBox(QStringLiteral("Text1"), {840, 60, 735, 270}, row);
         Text1[i]->setBackColor(text_white);
-        Label5[i] = make_label(QStringLiteral("Hz"), {1680, 120, 195, 180}, row);
-        Label5[i]->setFont(unit_font);
+        Label5[i] = unit_label(QStringLiteral("Hz"), {1680, 120, 195, 180}, row);
         Text2[i] = new TextBox(QStringLiteral("Text2"), {2040, 60, 735, 270}, row);
         Text2[i]->setBackColor(colour_window);
-        Label6[i] = make_label(QStringLiteral("%"), {2880, 120, 90, 180}, row);
-        Label6[i]->setFont(unit_font);
+        Label6[i] = unit_label(QStringLiteral("%"), {2880, 120, 90, 180}, row);
         Command6[i] = new CommandButton(QStringLiteral("Save"), {3360, 0, 735, 375}, row);
     }
     Command7 = new CommandButton(QStringLiteral("常に手前に表示"), {8760, 120, 1695, 255}, this);

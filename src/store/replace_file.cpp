@@ -47,5 +47,7 @@ bool replace_file(const QString& path, const QByteArray& bytes) {
         return rewrite_in_place(path, bytes);
     }
     if (file.write(bytes) != bytes.size()) return false; // discarded: the old file stays
-    return file.commit();
+    // Another user's file in a sticky folder cannot be renamed over, though it
+    // may be writable: it is rewritten in place then.
+    return file.commit() || rewrite_in_place(path, bytes);
 }

@@ -9,5 +9,7 @@
 // A file that is a link keeps its link; its target gets the bytes. Where no
 // temporary file can be made (a read-only folder holding a writable file), the
 // file is rewritten in place instead, claiming the space before any old byte
-// is overwritten. Returns whether the new content is in place.
+// is overwritten; so it is where the new file cannot take the old one's place
+// (another user's file in a sticky folder). Returns whether the new content is
+// in place.
 bool replace_file(const QString& path, const QByteArray& bytes);
