@@ -5,7 +5,6 @@
 // the test plays the inverter itself, a pseudo-terminal is the line.
 #include "support/desktop.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -32,20 +31,18 @@ const QColor red(255, 0, 0);
 
 // The contrast of the lightest and darkest pixels of an image, 1 to 21.
 double contrast(const QImage& image) {
-    double lightest = 0;
-    double darkest = 1;
-    for (int y = 0; y < image.height(); ++y) {
+    const auto luminance = [](QColor c) {
+        const auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    double lightest = 0, darkest = 1;
+    for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            const auto linear = [](double v) {
-                return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-            };
-            const double l = 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) +
-                             0.0722 * linear(c.blueF());
-            lightest = std::max(lightest, l);
-            darkest = std::min(darkest, l);
+            lightest = std::max(lightest, luminance(image.pixelColor(x, y)));
+            darkest = std::min(darkest, luminance(image.pixelColor(x, y)));
         }
-    }
     return (lightest + 0.05) / (darkest + 0.05);
 }
 
@@ -90,9 +87,8 @@ private slots:
     void operator_session_with_the_simulator();
     void the_shutter_sound_never_holds_up_the_window_data();
     void the_shutter_sound_never_holds_up_the_window();
-    void a_signal_hands_control_back_before_the_port_closes_data();
-    void a_signal_hands_control_back_before_the_port_closes();
-    void losing_the_display_hands_control_back();
+    void every_end_hands_control_back_data();
+    void every_end_hands_control_back();
     void text_and_lamps_on_any_theme_data();
     void text_and_lamps_on_any_theme();
 };
@@ -302,45 +298,19 @@ void DesktopTest::the_shutter_sound_never_holds_up_the_window() {
                                  10000);
 }
 
-void DesktopTest::a_signal_hands_control_back_before_the_port_closes_data() {
-    QTest::addColumn<int>("signal");
+void DesktopTest::every_end_hands_control_back_data() {
+    QTest::addColumn<int>("signal"); // 0: the X server is killed
     QTest::newRow("SIGTERM") << SIGTERM;
     QTest::newRow("SIGHUP") << SIGHUP;
     QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("the X server killed") << 0;
 }
 
-void DesktopTest::a_signal_hands_control_back_before_the_port_closes() {
+// On an X server of its own, which may be killed under the running program.
+void DesktopTest::every_end_hands_control_back() {
     QFETCH(int, signal);
     DesktopPanel panel;
-    const QString trace_file = panel.path("trace");
-    QVERIFY(panel.start(
-        {}, {"strace", "-f", "-qq", "-e", "trace=write,ioctl,close", "-o", trace_file}));
-    panel.click(pc_button); // opens the port and takes control
-    QCOMPARE(panel.pty.read(3, 5000), QByteArray(":O#"));
-
-    const pid_t pid = run("xdotool", {"getwindowpid", panel.window}).toInt();
-    QVERIFY(pid > 0);
-    QCOMPARE(::kill(pid, signal), 0);
-    QCOMPARE(panel.pty.read(3, 5000), QByteArray(":F#"));
-    QVERIFY(panel.process.waitForFinished(10000));
-    QCOMPARE(panel.process.exitCode(), 0);
-
-    // The command is written, the line drained (TCSBRK), and only then are the
-    // line's old settings put back (TCSETS) and the port closed.
-    const QString calls = QString::fromLatin1(contents(trace_file));
-    const qsizetype written = calls.indexOf(QRegularExpression(R"(":F#", 3\) += 3)"));
-    QVERIFY2(written >= 0, qPrintable(calls.right(2000)));
-    qsizetype at = written;
-    for (const char* call : {R"(TCSBRK, 1\) += 0)", "TCSETS", R"(close\()"}) {
-        at = calls.indexOf(QRegularExpression(QLatin1String(call)), at);
-        QVERIFY2(at >= 0, qPrintable(calls.mid(written, 2000)));
-    }
-}
-
-// On an X server of its own, which is killed under the running program; and
-// with no X server at all.
-void DesktopTest::losing_the_display_hands_control_back() {
-    DesktopPanel panel;
+    // With no X server at all, the program says so in one line.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("DISPLAY", ":0.99");
     panel.process.setProcessEnvironment(environment);
@@ -356,44 +326,53 @@ void DesktopTest::losing_the_display_hands_control_back() {
     QVERIFY(xvfb.waitForReadyRead(30000));
     environment.insert("DISPLAY", ':' + QString::fromLatin1(xvfb.readAll()).trimmed());
     panel.process.setProcessEnvironment(environment);
-    panel.process.start(panel.path("lumivane"));
-    QProcess xdotool;
+    const QString trace = panel.path("trace");
+    panel.process.start("strace", {"-f", "-qq", "-e", "trace=write,ioctl,close", "-o", trace,
+                                   panel.path("lumivane")});
+    QProcess xdotool; // takes control with a click, and names the program
     xdotool.setProcessEnvironment(environment);
     xdotool.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Lumivane ver1.54$",
                               "mousemove", "--window", "%1", QString::number(pc_button.x()),
-                              QString::number(pc_button.y()), "click", "1"});
+                              QString::number(pc_button.y()), "click", "1", "getwindowpid", "%1"});
     QVERIFY(xdotool.waitForFinished(20000) && xdotool.exitCode() == 0);
     QCOMPARE(panel.pty.read(3, 5000), QByteArray(":O#"));
     // Qt's lock file for the port, named after its path, is there while the port is open.
     const QString lock = "/run/lock/LCK.." + panel.path("com1").replace('/', '_');
     QVERIFY(QFile::exists(lock));
-    xvfb.kill();
+    if (signal == 0)
+        xvfb.kill();
+    else
+        QCOMPARE(::kill(xdotool.readAllStandardOutput().trimmed().toInt(), signal), 0);
     QCOMPARE(panel.pty.read(3, 5000), QByteArray(":F#"));
     QVERIFY(panel.process.waitForFinished(10000));
-    QCOMPARE(panel.process.exitCode(), 1);
+    QCOMPARE(panel.process.exitCode(), signal == 0 ? 1 : 0);
     QVERIFY(!QFile::exists(lock));
+    // The command is written, the line drained (TCSBRK), and only then are the
+    // line's old settings put back (TCSETS) and the port closed.
+    const QString calls = QString::fromLatin1(contents(trace));
+    qsizetype at = calls.indexOf(QRegularExpression(R"(":F#", 3\) += 3)"));
+    for (const char* call : {R"(TCSBRK, 1\) += 0)", "TCSETS", R"(close\()"}) {
+        QVERIFY2(at >= 0, qPrintable(calls.right(2000)));
+        at = calls.indexOf(QRegularExpression(QLatin1String(call)), at);
+    }
+    QVERIFY2(at >= 0, qPrintable(calls.right(2000)));
 }
 
 void DesktopTest::text_and_lamps_on_any_theme_data() {
-    QTest::addColumn<QString>("colours"); // a colour scheme chosen through qt6ct, or none
+    QTest::addColumn<QString>("config"); // a configuration folder choosing a theme, or none
     QTest::newRow("the default theme") << QString();
-    QTest::newRow("a dark theme") << QStringLiteral("/usr/share/qt6ct/colors/darker.conf");
+    QTest::newRow("a dark theme through qt6ct") << QStringLiteral(LUMIVANE_THEMES "/dark");
 }
 
 void DesktopTest::text_and_lamps_on_any_theme() {
-    QFETCH(QString, colours);
+    QFETCH(QString, config);
     DesktopPanel panel;
-    if (!colours.isEmpty()) {
-        QVERIFY(QDir().mkpath(panel.path("config/qt6ct")));
-        QFile conf(panel.path("config/qt6ct/qt6ct.conf"));
-        QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("[Appearance]\ncustom_palette=true\ncolor_scheme_path=" + colours.toUtf8());
-        conf.close();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_CONFIG_HOME", panel.path("config"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!config.isEmpty()) {
+        environment.insert("XDG_CONFIG_HOME", config);
         environment.insert("QT_QPA_PLATFORMTHEME", "qt6ct");
-        panel.process.setProcessEnvironment(environment);
     }
+    panel.process.setProcessEnvironment(environment);
     QVERIFY(panel.start());
     QVERIFY(take_pc_control(panel));
     // Inside any frame: a heading, a read-out, the port label and selector, an

@@ -8,7 +8,6 @@
 #include "support/recording_panel.h"
 #include "support/recording_toolkit.h"
 
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
@@ -117,31 +116,6 @@ private slots:
         changes += toolkit->sounds.replaceInStrings(dir.path() + u'/', QString());
         QTEST(changes.join(u' '), "changes");
         QTEST(int(start::cur_duty), "duty_code");
-    }
-
-    // A few seconds in the suite; LUMIVANE_NOISE_SECONDS=60 runs the long soak.
-    void noise_in_random_chunks_at_line_rate_loses_no_report() {
-        const int seconds = std::max(5, qEnvironmentVariableIntValue("LUMIVANE_NOISE_SECONDS"));
-        QRandomGenerator random(60);
-        QByteArray stream;
-        QStringList expected;
-        while (stream.size() < seconds * 960) { // 9600 baud
-            for (int n = random.bounded(40); n > 0; --n)
-                stream += char(random.bounded(256));
-            const int duty = 10 + random.bounded(41);
-            stream += ":EDU" + QByteArray::number(duty) + '#';
-            expected << QStringLiteral("Label1(0)=%1%").arg(duty * 2);
-        }
-        comm->COMM1open();
-        QElapsedTimer clock;
-        clock.start();
-        for (qsizetype at = 0, n = 0; at < stream.size(); at += n) {
-            QVERIFY(QTest::qWaitFor([&] { return clock.elapsed() * 960 / 1000 >= at; }));
-            n = std::min<qsizetype>(1 + random.bounded(12), stream.size() - at);
-            pty->write(QByteArrayView(stream).sliced(at, n));
-        }
-        // Every report comes through, in order; this noise happens to form no report of its own.
-        QTRY_COMPARE(panel->log, expected);
     }
 
 private:
