@@ -7,9 +7,9 @@
 #include "measure.h"
 #include "panel/form1.h"
 #include "protocol/framing.h"
-#include "shared/toolkit.h"
 #include "startup.h"
 #include "support/pty.h"
+#include "support/recording_toolkit.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -40,16 +40,6 @@ constexpr int indi_changes = 200;
 // 10 bits on the line per byte (start, 8 data, stop) at 9600 baud.
 constexpr double byte_time_ms = 10.0 / 9.6;
 const QString window_title = QStringLiteral("Lumivane ver1.54");
-
-// Desktop services that stay quiet: no modal box, no sound.
-class QuietToolkit : public Toolkit {
-public:
-    int MsgBox(const QString&, int, const QString&) override { return vbOK; }
-    void Beep() override {}
-    void DoEvents() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-    void PlaySound(const QString&) override {}
-    [[noreturn]] void End() override { std::_Exit(0); }
-};
 
 // The panel with the duty read-out's updates timestamped.
 class TimedForm : public Form1 {
@@ -443,7 +433,8 @@ int main(int argc, char* argv[]) {
     panel_line.link_as_port(dir.path(), 1);
     Pty burst_line;
     burst_line.link_as_port(dir.path(), 2);
-    QuietToolkit toolkit;
+    // Quiet desktop services: no modal box, no sound.
+    RecordingToolkit toolkit;
     TimedForm form(toolkit, dir.path());
     form.Form_Load();
     form.show();
