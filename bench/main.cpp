@@ -2,11 +2,12 @@
 // applies, what its pause and its idle time cost, and how fast the program
 // starts; prints one table and, with --doc PATH, writes it as a document.
 #include "device/serial_control.h"
+#include "first_frame_receive.h"
 #include "indi_latency.h"
-#include "legacy_receive.h"
 #include "measure.h"
 #include "panel/form1.h"
 #include "protocol/framing.h"
+#include "protocol/report.h"
 #include "startup.h"
 #include "support/pty.h"
 #include "support/recording_toolkit.h"
@@ -124,31 +125,21 @@ Latency measure_latency(TimedForm& form, Pty& line) {
 struct Burst {
     int ours = 0;          // duty reports applied by the panel's framing
     int ours_in_order = 0; // of those, the ones with the value sent at that place
-    int old = 0;           // duty reports applied by the old routine
+    int first_frame = 0;   // duty reports applied by the first-frame routine
     int notifications = 0;
     qsizetype bytes = 0;
     bool complete = false; // every byte written was received
     double seconds = 0;
 };
 
-QByteArray trim_spaces(const QByteArray& s) {
-    qsizetype first = 0;
-    qsizetype last = s.size();
-    while (first < last && s[first] == ' ')
-        ++first;
-    while (last > first && s[last - 1] == ' ')
-        --last;
-    return s.mid(first, last - first);
-}
-
-bool applies(const QByteArray& frame) {
-    return trim_spaces(frame).startsWith("EDU");
+bool is_duty_report(const QByteArray& frame) {
+    return read_report(QString::fromLatin1(frame)).kind == ReportKind::duty;
 }
 
 // Writes burst_reports duty reports back to back in random chunks of 1 to 16
 // bytes, at the line's pace or as fast as the pty takes them. One reader
 // serves the port; each notification's bytes go to the panel's framing and to
-// the old routine alike.
+// the first-frame routine alike.
 Burst run_burst(const QString& dir, Pty& line, qint16 port, bool paced, std::mt19937& rng) {
     QByteArray stream;
     std::vector<QByteArray> expected;
@@ -171,7 +162,7 @@ Burst run_burst(const QString& dir, Pty& line, qint16 port, bool paced, std::mt1
     reader.setCommPort(port);
     if (!reader.setPortOpen(true)) return b;
     QByteArray RX_buf;
-    LegacyReceive legacy;
+    FirstFrameReceive first_frame;
     qsizetype received = 0;
     QEventLoop loop;
     QObject::connect(&reader, &MSComm::OnComm, &loop, [&] {
@@ -180,14 +171,14 @@ Burst run_burst(const QString& dir, Pty& line, qint16 port, bool paced, std::mt1
         ++b.notifications;
         received += s.size();
         for (const QByteArray& frame : take_frames(RX_buf, s)) {
-            if (!applies(frame)) continue;
+            if (!is_duty_report(frame)) continue;
             if (size_t(b.ours) < expected.size() && frame == expected[size_t(b.ours)])
                 ++b.ours_in_order;
             ++b.ours;
         }
-        if (const std::optional<QByteArray> frame = legacy.on_notification(s);
-            frame && applies(*frame))
-            ++b.old;
+        if (const std::optional<QByteArray> frame = first_frame.on_notification(s);
+            frame && is_duty_report(*frame))
+            ++b.first_frame;
         if (received >= stream.size()) loop.quit();
     });
 
@@ -213,8 +204,8 @@ Burst run_burst(const QString& dir, Pty& line, qint16 port, bool paced, std::mt1
 
 // ---- The pause ------------------------------------------------------------
 
-// The old pause, kept here only to compare against: serve events and read the
-// millisecond tick until it passes the end.
+// A busy pause, kept here only to compare against the panel's: serve events and
+// read the millisecond tick until it passes the end.
 void busy_pause(qint64 ms) {
     const qint64 start = tick_ms();
     do {
@@ -297,13 +288,14 @@ QString percent(int part, int whole) {
 
 Row burst_row(const QString& how, const Burst& b) {
     const bool pass = b.complete && b.ours == burst_reports && b.ours_in_order == burst_reports;
-    QString measured = QStringLiteral("panel %1 (%2/%3), old routine %4 (%5/%3); %6 notifications")
-                           .arg(percent(b.ours, burst_reports))
-                           .arg(b.ours)
-                           .arg(burst_reports)
-                           .arg(percent(b.old, burst_reports))
-                           .arg(b.old)
-                           .arg(b.notifications);
+    QString measured =
+        QStringLiteral("panel %1 (%2/%3), first-frame routine %4 (%5/%3); %6 notifications")
+            .arg(percent(b.ours, burst_reports))
+            .arg(b.ours)
+            .arg(burst_reports)
+            .arg(percent(b.first_frame, burst_reports))
+            .arg(b.first_frame)
+            .arg(b.notifications);
     if (!b.complete) measured += QStringLiteral("; not every byte arrived");
     return {QStringLiteral("Burst %1: %2 duty reports in random 1–16-byte chunks, share applied")
                 .arg(how)
@@ -332,13 +324,13 @@ device link sets it.
   written one after another as fast as the pty takes them. One reader, the
   panel's serial control, serves the port; the bytes of each notification are
   read once and handed both to the panel's framing (its buffer kept between
-  notifications) and to a copy of the old receive routine kept in the
-  benchmark only for this comparison, so both see exactly the same
+  notifications) and to a first-frame routine kept in the benchmark
+  only for this comparison, so both see exactly the same
   notifications. A report counts as applied when its frame, trimmed of spaces,
   starts with `EDU`.
 - **Pause.** CPU time of the whole process (user and system) during the
   panel's 500 ms pause, the one a preset recall makes between its two commands,
-  and during a copy of the old busy pause (serve events, read a millisecond tick,
+  and during a busy pause (serve events, read a millisecond tick,
   until it passes the end); the two alternate, five times each, and the medians
   are shown with how long each pause lasted. The port is open, with no
   traffic.
@@ -392,20 +384,21 @@ QString notes(const Latency& lat, const Burst& paced, const Burst& unpaced,
              .arg(num(percentile(unqueued_ms, 99) * 1000, 0),
                   num(lat.panel_cpu_ms * 1000 / (latency_warm_up + latency_frames), 0));
 
-    n += QStringLiteral(
-             "- Bursts: the old routine looks only at the bytes of one notification and hands on "
-             "at most one frame, and only when those bytes begin with the start of a report. "
-             "Paced, the %1 reports arrived in %2 notifications; unpaced in %3, so it could apply "
-             "at most that many. The panel's framing keeps unfinished bytes for the next "
-             "notification and cuts every frame: it applied %4 and %5 reports, of which %6 and "
-             "%7 carried the value sent at that place, in order.\n")
-             .arg(burst_reports)
-             .arg(paced.notifications)
-             .arg(unpaced.notifications)
-             .arg(paced.ours)
-             .arg(unpaced.ours)
-             .arg(paced.ours_in_order)
-             .arg(unpaced.ours_in_order);
+    n +=
+        QStringLiteral(
+            "- Bursts: the first-frame routine looks only at the bytes of one notification and "
+            "hands on at most one frame, and only when those bytes begin with the start of a "
+            "report. Paced, the %1 reports arrived in %2 notifications; unpaced in %3, so it could "
+            "apply at most that many. The panel's framing keeps unfinished bytes for the next "
+            "notification and cuts every frame: it applied %4 and %5 reports, of which %6 and %7 "
+            "carried the value sent at that place, in order.\n")
+            .arg(burst_reports)
+            .arg(paced.notifications)
+            .arg(unpaced.notifications)
+            .arg(paced.ours)
+            .arg(unpaced.ours)
+            .arg(paced.ours_in_order)
+            .arg(unpaced.ours_in_order);
 
     n += QStringLiteral("- Pause: the busy pause never sleeps; it was on a processor for %1 ms of "
                         "its %2 ms")
@@ -482,7 +475,7 @@ int main(int argc, char* argv[]) {
             {QStringLiteral("CPU time of the %1 ms pause of a preset recall, median of %2")
                  .arg(pause_ms)
                  .arg(pause_repeats),
-             QStringLiteral("panel %1 ms (lasted %2 ms), old busy pause %3 ms (lasted %4 ms); "
+             QStringLiteral("panel %1 ms (lasted %2 ms), busy pause %3 ms (lasted %4 ms); "
                             "ratio %5 %")
                  .arg(num(pause.ours_cpu, 2), num(pause.ours_wall, 1), num(pause.busy_cpu, 1),
                       num(pause.busy_wall, 1), num(ratio * 100, 2)),

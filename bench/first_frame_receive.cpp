@@ -1,6 +1,6 @@
-#include "legacy_receive.h"
+#include "first_frame_receive.h"
 
-std::optional<QByteArray> LegacyReceive::on_notification(const QByteArray& s) {
+std::optional<QByteArray> FirstFrameReceive::on_notification(const QByteArray& s) {
     buffer = s.mid(1) + s;
     std::optional<QByteArray> frame;
     const qsizetype end = buffer.indexOf('#');
