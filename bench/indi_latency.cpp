@@ -7,8 +7,11 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QThread>
+#include <cstdio>
 
 namespace {
+
+constexpr int indi_changes = 200;
 
 // Waits, serving nothing else, until `ready` holds or the time is up.
 template <typename Ready> bool wait_for(Ready ready, int timeout_ms) {
@@ -88,4 +91,27 @@ IndiLatency measure_indi_latency(const QString& driver, int changes) {
     monitor.waitForFinished();
     server.set("CONNECTION.DISCONNECT=On");
     return result;
+}
+
+Results indi_results(const QString& driver) {
+    std::fprintf(stderr, "INDI driver...\n");
+    const IndiLatency indi = measure_indi_latency(driver, indi_changes);
+    Results r;
+    r.complete = indi.error.isEmpty();
+    const auto figures = [&](const std::vector<double>& ms) {
+        return r.complete
+                   ? QStringLiteral("median %1 ms, p99 %2 ms, max %3 ms (%4 changes)")
+                         .arg(num(median(ms), 2), num(percentile(ms, 99), 2), num(maximum(ms), 2))
+                         .arg(ms.size())
+                   : QStringLiteral("failed: %1").arg(indi.error);
+    };
+    r.rows.push_back(
+        {QStringLiteral("INDI driver: indi_setprop started to the command on the line"),
+         figures(indi.set_to_wire_ms), QStringLiteral("p99 ≤ 50 ms"),
+         r.complete && percentile(indi.set_to_wire_ms, 99) <= 50});
+    r.rows.push_back({QStringLiteral("INDI driver: report on the line to the new intensity printed "
+                                     "by a watching indi_getprop"),
+                      figures(indi.report_to_client_ms), QStringLiteral("p99 ≤ 5 ms"),
+                      r.complete && percentile(indi.report_to_client_ms, 99) <= 5});
+    return r;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "results.h"
+
 #include <QString>
 #include <vector>
 
@@ -15,3 +17,6 @@ struct IndiLatency {
 };
 
 IndiLatency measure_indi_latency(const QString& driver, int changes);
+
+// The driver's two latencies over 200 changes each, one row each.
+Results indi_results(const QString& driver);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -20,6 +21,8 @@ extern char** environ;
 namespace {
 
 constexpr int window_timeout_ms = 10000;
+constexpr int startup_runs = 10;
+const QString window_title = QStringLiteral("Lumivane ver1.54");
 
 // xcb hands out replies and events allocated with malloc.
 template <typename T> using XcbPtr = std::unique_ptr<T, decltype(&std::free)>;
@@ -138,4 +141,31 @@ std::vector<StartupRun> measure_startup(const QString& program, const QString& t
     posix_spawn_file_actions_destroy(&quiet);
     xcb_disconnect(c);
     return result;
+}
+
+Results startup_results(const QString& program) {
+    std::fprintf(stderr, "start-up...\n");
+    QString error;
+    const std::vector<StartupRun> starts =
+        measure_startup(program, window_title, startup_runs, error);
+    std::vector<double> ms, rss;
+    for (const StartupRun& s : starts) {
+        ms.push_back(s.ms);
+        rss.push_back(s.rss_mb);
+    }
+    Results r;
+    r.complete = starts.size() == size_t(startup_runs);
+    const QString failed = r.complete ? QString() : QStringLiteral("; failed: %1").arg(error);
+    r.rows.push_back(
+        {QStringLiteral("Start-up: process start to window mapped (X server, %1 runs)")
+             .arg(startup_runs),
+         QStringLiteral("median %1 ms, max %2 ms").arg(num(median(ms), 1), num(maximum(ms), 1)) +
+             failed,
+         QStringLiteral("< 300 ms, every run"), r.complete && maximum(ms) < 300});
+    r.rows.push_back(
+        {QStringLiteral("Resident memory once the window is shown"),
+         QStringLiteral("median %1 MB, max %2 MB").arg(num(median(rss), 1), num(maximum(rss), 1)) +
+             failed,
+         QStringLiteral("< 80 MB, every run"), r.complete && maximum(rss) < 80});
+    return r;
 }

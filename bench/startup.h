@@ -1,5 +1,7 @@
 #pragma once
 
+#include "results.h"
+
 #include <QString>
 #include <vector>
 
@@ -14,3 +16,7 @@ struct StartupRun {
 // far and sets `error`.
 std::vector<StartupRun> measure_startup(const QString& program, const QString& title, int runs,
                                         QString& error);
+
+// The panel program started ten times: rows for its start-up time and its
+// resident memory once the window is shown.
+Results startup_results(const QString& program);
