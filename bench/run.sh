@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the program and the benchmark (Release, into build-bench/), runs the
-# benchmark and writes its table to docs/performance.md.
+# benchmark and writes its table and notes into the measured part of
+# docs/performance.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
