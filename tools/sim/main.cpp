@@ -5,6 +5,7 @@
 #include "inverter.h"
 #include "port_link.h"
 #include "protocol/numbers.h"
+#include "reply_shaper.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,7 +21,6 @@
 #include <optional>
 #include <poll.h>
 #include <pty.h>
-#include <random>
 #include <span>
 #include <string>
 #include <sys/stat.h>
@@ -31,10 +31,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = sim::ReplyShaper::Clock;
 using std::chrono::milliseconds;
 
-constexpr milliseconds merge_flush_interval{50};
 // How often a background job on a terminal checks whether it is in front again.
 constexpr milliseconds foreground_recheck{500};
 
@@ -190,7 +189,8 @@ void ensure_standard_fds() {
 class Simulator {
 public:
     Simulator(const Options& o, int master_fd, std::FILE* log)
-        : opt(o), master(master_fd), log_file(log), rng(o.seed.value_or(std::random_device{}())),
+        : opt(o), master(master_fd), log_file(log),
+          shaper(o.merge, o.split, o.seed.value_or(std::random_device{}())),
           stdin_tty(::isatty(STDIN_FILENO) == 1) {}
 
     // Serves until q or a signal; returns the exit code.
@@ -202,29 +202,18 @@ private:
     void read_master();
     void read_stdin();
     void on_line(std::string_view line);
-    void send(std::string frame, Clock::time_point due);
-    void dispatch_due(Clock::time_point now);
-    void emit(const std::string& bytes);
     void write_out();
     bool stdin_in_front() const;
     int poll_timeout(Clock::time_point now, bool polling_stdin) const;
     static void say(const std::string& text);
-
-    struct Pending {
-        Clock::time_point due;
-        std::string frame;
-    };
 
     const Options& opt;
     int master;
     std::FILE* log_file;
     sim::Inverter inverter;
     sim::CommandParser parser;
-    std::deque<Pending> pending; // replies waiting for their delay
-    std::string held;            // --merge: replies waiting for company
-    Clock::time_point held_until;
+    sim::ReplyShaper shaper;
     std::deque<std::string> out; // one write() each
-    std::mt19937 rng;
     std::string stdin_buffer;
     bool stdin_open = true;
     bool stdin_tty;
@@ -248,7 +237,10 @@ void Simulator::log(const std::string& line, bool stamped) {
 int Simulator::run(int signal_fd) {
     while (!quit) {
         const auto now = Clock::now();
-        dispatch_due(now);
+        const sim::ReplyShaper::Taken taken = shaper.take_due(now);
+        for (const std::string& frame : taken.frames)
+            log("-> " + printable(frame));
+        out.insert(out.end(), taken.writes.begin(), taken.writes.end());
         write_out();
         const bool polling_stdin = stdin_open && stdin_in_front();
         pollfd fds[3] = {
@@ -291,7 +283,7 @@ void Simulator::read_master() {
             }
             log("<- " + printable(token.text));
             if (auto reply = inverter.handle(token.text))
-                send(std::move(*reply), now + milliseconds(opt.delay_ms));
+                shaper.push(std::move(*reply), now + milliseconds(opt.delay_ms));
         }
     }
 }
@@ -325,13 +317,13 @@ void Simulator::on_line(std::string_view line) {
     const auto now = Clock::now();
     if (line == "u" || line == "up" || line == "d" || line == "down") {
         if (auto report = inverter.turn_knob(line[0] == 'u' ? 1 : -1))
-            send(std::move(*report), now);
+            shaper.push(std::move(*report), now);
         else
             log("knob ignored: the PC has control");
     } else if (line == "m") {
-        send(inverter.toggle_mode(), now);
+        shaper.push(inverter.toggle_mode(), now);
     } else if (line == "b") {
-        send(sim::Inverter::beep(), now);
+        shaper.push(sim::Inverter::beep(), now);
     } else if (line == "s") {
         say(inverter.describe() + '\n');
     } else if (line == "q") {
@@ -341,42 +333,6 @@ void Simulator::on_line(std::string_view line) {
         say(commands_text);
     } else {
         say("unknown command \"" + printable(line) + "\"; h for help\n");
-    }
-}
-
-// Frames leave in the order they were made; one made without delay waits
-// behind a delayed reply.
-void Simulator::send(std::string frame, Clock::time_point due) {
-    pending.push_back({due, std::move(frame)});
-}
-
-void Simulator::dispatch_due(Clock::time_point now) {
-    while (!pending.empty() && pending.front().due <= now) {
-        std::string frame = std::move(pending.front().frame);
-        pending.pop_front();
-        log("-> " + printable(frame));
-        if (!opt.merge) {
-            emit(frame);
-        } else if (held.empty()) {
-            held = std::move(frame);
-            held_until = now + merge_flush_interval;
-        } else {
-            emit(std::exchange(held, {}) + frame);
-        }
-    }
-    if (!held.empty() && now >= held_until) emit(std::exchange(held, {}));
-}
-
-void Simulator::emit(const std::string& bytes) {
-    if (!opt.split) {
-        out.push_back(bytes);
-        return;
-    }
-    std::uniform_int_distribution<size_t> chunk(1, 3);
-    for (size_t at = 0; at < bytes.size();) {
-        const size_t n = std::min(chunk(rng), bytes.size() - at);
-        out.push_back(bytes.substr(at, n));
-        at += n;
     }
 }
 
@@ -404,9 +360,7 @@ bool Simulator::stdin_in_front() const {
 }
 
 int Simulator::poll_timeout(Clock::time_point now, bool polling_stdin) const {
-    std::optional<Clock::time_point> next;
-    if (!pending.empty()) next = pending.front().due;
-    if (!held.empty()) next = next ? std::min(*next, held_until) : held_until;
+    std::optional<Clock::time_point> next = shaper.next_deadline();
     if (stdin_open && !polling_stdin) {
         const auto recheck = now + foreground_recheck;
         next = next ? std::min(*next, recheck) : recheck;
