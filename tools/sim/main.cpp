@@ -2,14 +2,14 @@
 // the panel, so the panel can be run and tried out without the hardware.
 
 #include "command_parser.h"
+#include "help_text.h"
 #include "inverter.h"
+#include "options.h"
 #include "port_link.h"
-#include "protocol/numbers.h"
 #include "reply_shaper.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -21,7 +21,6 @@
 #include <optional>
 #include <poll.h>
 #include <pty.h>
-#include <span>
 #include <string>
 #include <sys/stat.h>
 #include <termios.h>
@@ -36,113 +35,6 @@ using std::chrono::milliseconds;
 
 // How often a background job on a terminal checks whether it is in front again.
 constexpr milliseconds foreground_recheck{500};
-
-constexpr const char* usage_text = R"(usage: lumivane-sim [options]
-
-Plays the inverter on a pseudo-terminal linked as DIR/comN, where the panel
-looks for its ports. The line is 9600 baud, 8N1. Stops on q, Ctrl-C, SIGTERM
-or SIGHUP and removes the link.
-
-options:
-  --dir DIR     directory for the link (default: the directory of this program)
-  --port N      port number 1..15; the link is named comN (default 1)
-  --log FILE    also append the log to FILE
-  --split       send replies in chunks of 1..3 bytes, one write per chunk
-  --merge       hold a reply and send it together with the next one
-                (or after 50 ms)
-  --delay MS    delay each reply by MS milliseconds (default 0)
-  --seed N      seed for the chunk sizes of --split
-  --help        show this text
-
-)";
-
-constexpr const char* commands_text = R"(commands, one a line:
-  u, up      turn the front-panel knob up (only while the front panel has control)
-  d, down    turn the knob down
-  m          switch the adjustment mode (0 duty, 1 frequency)
-  b          send the beep frame
-  s          show the inverter's state
-  q          quit
-  h          this help
-)";
-
-struct Options {
-    std::string dir;
-    int port = 1;
-    std::string log_path;
-    bool split = false;
-    bool merge = false;
-    int delay_ms = 0;
-    std::optional<unsigned long> seed;
-};
-
-template <typename T> bool parse_number(std::string_view s, T min, T max, T& out) {
-    const char* end = s.data() + s.size();
-    const auto [at, ec] = std::from_chars(s.data(), end, out);
-    return ec == std::errc() && at == end && out >= min && out <= max;
-}
-
-// Returns the options, or the exit code after --help or a bad argument.
-std::optional<Options> parse_options(std::span<char*> args, int& exit_code) {
-    Options o;
-    const auto fail = [&](const std::string& why) {
-        std::fprintf(stderr, "lumivane-sim: %s (try --help)\n", why.c_str());
-        exit_code = 2;
-        return std::nullopt;
-    };
-    for (size_t i = 1; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> value;
-        if (const auto eq = name.find('='); name.starts_with("--") && eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        const auto take_value = [&]() -> std::optional<std::string> {
-            if (value) return value;
-            if (i + 1 < args.size()) return std::string(args[++i]);
-            return std::nullopt;
-        };
-        if (name == "--help" || name == "-h") {
-            std::fputs(usage_text, stdout);
-            std::fputs(commands_text, stdout);
-            exit_code = 0;
-            return std::nullopt;
-        }
-        if (name == "--split" || name == "--merge") {
-            if (value) return fail(name + " takes no value");
-            (name == "--split" ? o.split : o.merge) = true;
-            continue;
-        }
-        if (name != "--dir" && name != "--port" && name != "--log" && name != "--delay" &&
-            name != "--seed")
-            return fail("unknown option " + name);
-        const auto v = take_value();
-        if (!v) return fail(name + " needs a value");
-        if (name == "--dir") {
-            o.dir = *v;
-        } else if (name == "--log") {
-            o.log_path = *v;
-        } else if (name == "--port") {
-            if (!parse_number(*v, inverter::port_min, inverter::port_max, o.port))
-                return fail("--port must be 1..15");
-        } else if (name == "--delay") {
-            if (!parse_number(*v, 0, 3600000, o.delay_ms))
-                return fail("--delay must be 0..3600000");
-        } else {
-            unsigned long seed = 0;
-            if (!parse_number(*v, 0UL, ULONG_MAX, seed)) return fail("--seed must be a number");
-            o.seed = seed;
-        }
-    }
-    if (o.dir.empty()) {
-        char exe[PATH_MAX];
-        const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-        if (n <= 0) return fail("cannot find the program's directory; give --dir");
-        const std::string path(exe, size_t(n));
-        o.dir = path.substr(0, std::max<size_t>(path.rfind('/'), 1));
-    }
-    return o;
-}
 
 std::string timestamp() {
     timespec ts{};
@@ -188,7 +80,7 @@ void ensure_standard_fds() {
 
 class Simulator {
 public:
-    Simulator(const Options& o, int master_fd, std::FILE* log)
+    Simulator(const sim::Options& o, int master_fd, std::FILE* log)
         : opt(o), master(master_fd), log_file(log),
           shaper(o.merge, o.split, o.seed.value_or(std::random_device{}())),
           stdin_tty(::isatty(STDIN_FILENO) == 1) {}
@@ -207,7 +99,7 @@ private:
     int poll_timeout(Clock::time_point now, bool polling_stdin) const;
     static void say(const std::string& text);
 
-    const Options& opt;
+    const sim::Options& opt;
     int master;
     std::FILE* log_file;
     sim::Inverter inverter;
@@ -330,7 +222,7 @@ void Simulator::on_line(std::string_view line) {
         log("stopping: q");
         quit = true;
     } else if (line == "h" || line == "help") {
-        say(commands_text);
+        say(sim::commands_text);
     } else {
         say("unknown command \"" + printable(line) + "\"; h for help\n");
     }
@@ -389,9 +281,9 @@ bool install_signal_pipe(int& read_end) {
 
 int main(int argc, char** argv) {
     int exit_code = 0;
-    const auto options = parse_options({argv, size_t(argc)}, exit_code);
+    const auto options = sim::parse_options(argc, argv, exit_code);
     if (!options) return exit_code;
-    const Options& opt = *options;
+    const sim::Options& opt = *options;
     ensure_standard_fds();
 
     std::FILE* log_file = nullptr;
