@@ -7,11 +7,11 @@
 #include "options.h"
 #include "port_link.h"
 #include "reply_shaper.h"
+#include "stop_signals.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -61,15 +61,6 @@ std::string printable(std::string_view bytes) {
         }
     }
     return s;
-}
-
-int signal_pipe_write = -1;
-
-void on_signal(int sig) {
-    const int saved = errno;
-    const auto byte = static_cast<unsigned char>(sig);
-    [[maybe_unused]] const ssize_t n = ::write(signal_pipe_write, &byte, 1);
-    errno = saved;
 }
 
 // A closed standard descriptor would otherwise be reused by the pty.
@@ -146,8 +137,7 @@ int Simulator::run(int signal_fd) {
             return 1;
         }
         if (fds[0].revents & POLLIN) {
-            unsigned char sig = 0;
-            if (::read(signal_fd, &sig, 1) == 1) log(std::string("stopping: ") + ::strsignal(sig));
+            if (const auto name = sim::read_stop_signal(signal_fd)) log("stopping: " + *name);
             return 0;
         }
         if (fds[1].revents & (POLLIN | POLLERR | POLLHUP)) read_master();
@@ -262,21 +252,6 @@ int Simulator::poll_timeout(Clock::time_point now, bool polling_stdin) const {
     return static_cast<int>(std::clamp<decltype(wait)>(wait, 0, INT_MAX));
 }
 
-bool install_signal_pipe(int& read_end) {
-    int fds[2];
-    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) return false;
-    read_end = fds[0];
-    signal_pipe_write = fds[1];
-    struct sigaction sa {};
-    sa.sa_handler = on_signal;
-    ::sigemptyset(&sa.sa_mask);
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP})
-        if (::sigaction(sig, &sa, nullptr) != 0) return false;
-    std::signal(SIGPIPE, SIG_IGN); // stdout may be a pipe that went away
-    std::signal(SIGTTIN, SIG_IGN); // a background read gives EIO instead of a stop
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -293,8 +268,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    int signal_fd = -1;
-    if (!install_signal_pipe(signal_fd)) {
+    const int signal_fd = sim::open_stop_signals();
+    if (signal_fd < 0) {
         std::perror("lumivane-sim: signals");
         return 1;
     }
