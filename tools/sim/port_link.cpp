@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <optional>
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace sim {
@@ -48,6 +50,25 @@ bool stale(const std::string& path, std::string& why) {
 }
 
 } // namespace
+
+std::optional<Line> open_line() {
+    termios settings{};
+    ::cfmakeraw(&settings);
+    settings.c_cflag =
+        (settings.c_cflag & ~tcflag_t(CSIZE | PARENB | CSTOPB)) | CS8 | CLOCAL | CREAD;
+    ::cfsetispeed(&settings, B9600);
+    ::cfsetospeed(&settings, B9600);
+    Line line;
+    char pts[PATH_MAX] = {};
+    if (::openpty(&line.master, &line.slave, nullptr, &settings, nullptr) != 0 ||
+        ::ptsname_r(line.master, pts, sizeof pts) != 0)
+        return std::nullopt;
+    ::fcntl(line.master, F_SETFL, ::fcntl(line.master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(line.master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(line.slave, F_SETFD, FD_CLOEXEC);
+    line.pts = pts;
+    return line;
+}
 
 bool claim_link(const std::string& dir, int port, const std::string& pts, std::string& why,
                 std::vector<std::string>& notes) {

@@ -1,9 +1,21 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace sim {
+
+// The pseudo-terminal that plays the inverter's line.
+struct Line {
+    int master = -1; // the simulator's end, non-blocking
+    int slave = -1;  // held open too, for as long as the simulator runs
+    std::string pts; // the slave's path, which the link leads to
+};
+
+// Opens the line: 9600 baud, 8 data bits, no parity, 1 stop bit, raw. Nothing,
+// with errno set, when no pseudo-terminal could be had.
+std::optional<Line> open_line();
 
 // The link comN through which the panel reaches the simulator's
 // pseudo-terminal. A link is replaced only when it is stale: it leads nowhere,
