@@ -48,8 +48,8 @@ void COMM::MODE_Com(const QString& dat) {
 }
 
 void COMM::line_lost() {
-    // Nothing controls the inverter from here any more: show the panel as it
-    // starts, offline, rather than a PC control that no longer holds.
+    // With the line gone nothing here controls the inverter: show the panel as
+    // it starts, offline, rather than a PC control it does not hold.
     panel.setShape1BackColor(0, colour_lamp_start);
     panel.setShape1BackColor(1, colour_lamp_start);
     panel.View_init(0);

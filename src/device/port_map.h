@@ -2,10 +2,9 @@
 
 #include <QString>
 
-// The device behind port number n. On Windows that is "COMn". Elsewhere it is
-// the entry "comN" in the program's directory when there is one (normally a
-// symbolic link to the adapter, also when the adapter is unplugged and the link
-// dangles), and otherwise /dev/ttyS(n-1).
+// The device behind port number n: the entry "comN" in the program's directory
+// when there is one (normally a symbolic link to the adapter, also when the
+// adapter is unplugged and the link dangles), and otherwise /dev/ttyS(n-1).
 QString port_device(int CommPort, const QString& program_dir);
 
 // A line for the operator naming the device behind port n and whether it is

@@ -129,10 +129,8 @@ void Form1::build_port_and_shutter() {
     for (int n = inverter::port_min; n <= inverter::port_max; ++n)
         ports << QStringLiteral("COM%1").arg(n);
     Combo1 = new ComboControl(ports, QStringLiteral("COM1"), {120, 3720, 1095, 300}, this);
-#ifndef Q_OS_WIN
-    // Outside Windows a port number stands for a device file; say which.
+    // A port number stands for a device file; the hint says which.
     Combo1->setHint([this](int row) { return port_hint(row + 1, program_dir); });
-#endif
     Command3[0] = new CommandButton(QStringLiteral("通信開始"), {1320, 3360, 1095, 255}, this);
     Command3[1] = new CommandButton(QStringLiteral("通信切断"), {1320, 3720, 1095, 255}, this);
     Shape3 = new Shape(Shape::Kind::Circle, shutter_start_colour, {2760, 3360, 255, 255}, this);
