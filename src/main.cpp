@@ -1,3 +1,4 @@
+#include "device/line_log.h"
 #include "panel/ending_signals.h"
 #include "panel/form1.h"
 #include "panel/qt_toolkit.h"
@@ -8,6 +9,7 @@
 
 int main(int argc, char* argv[]) {
     const sigset_t ending = EndingSignals::block();
+    use_line_log_pattern();
     // The GStreamer media backend works without a sound card; keep it unless
     // the operator chose another.
     if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
