@@ -16,8 +16,8 @@ struct Report {
     int tenths = 0;
 };
 
-// The text with spaces, and only spaces, removed at both ends, as the inverter
-// pads with them.
+// The text with spaces, and only spaces, removed at both ends: the inverter
+// pads its reports with them, and the port file may pad its number.
 QString trim_spaces(const QString& s);
 
 // Reads one frame (its text up to and including "#"). The keyword is its first

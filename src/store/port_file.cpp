@@ -1,18 +1,11 @@
 #include "port_file.h"
 
 #include "protocol/numbers.h"
+#include "protocol/report.h"
 #include "read_file.h"
 #include "replace_file.h"
 
 namespace {
-
-QByteArrayView trim_spaces(QByteArrayView s) {
-    while (!s.isEmpty() && s.front() == ' ')
-        s = s.sliced(1);
-    while (!s.isEmpty() && s.back() == ' ')
-        s.chop(1);
-    return s;
-}
 
 QByteArrayView first_item(QByteArrayView content) {
     qsizetype at = 0;
@@ -35,9 +28,9 @@ QByteArrayView first_item(QByteArrayView content) {
 
 std::optional<qint16> port_in_file_content(QByteArrayView content) {
     if (content.isEmpty()) return std::nullopt;
-    const QByteArrayView item = trim_spaces(first_item(content));
+    const QString item = trim_spaces(QString::fromLatin1(first_item(content)));
     for (qint16 n = inverter::port_min; n <= inverter::port_max; ++n) {
-        if (item == QByteArray::number(n)) return n;
+        if (item == QString::number(n)) return n;
     }
     return std::nullopt;
 }
