@@ -60,7 +60,7 @@ private slots:
         pty.reset();
         QTRY_VERIFY(!comm->MSComm1.PortOpen());
         QCOMPARE(panel->log.mid(2),
-                 QStringList({"Shape1(0)=e0e0e0", "Shape1(1)=e0e0e0", "View_init(0)"}));
+                 QStringList({"Shape1(0)=grey", "Shape1(1)=grey", "View_init(0)"}));
         const std::clock_t cpu = std::clock();
         QTest::qWait(300); // a measuring window: the dead line raises nothing more
         QCOMPARE_LT(std::clock() - cpu, CLOCKS_PER_SEC / 20);
@@ -85,12 +85,12 @@ private slots:
                             int duty_code = 0) {
             QTest::newRow(name) << bytes << QString::fromLatin1(changes) << duty_code;
         };
-        row("shutter active, after spaces", ":  CAS1#", "Shape3=ff");
-        row("shutter done, with the sound", ":CAS0#", "Shape3=80000004 se-033.mp3");
-        row("PC control", ":ELC1#", "Shape1(0)=80ff Shape1(1)=80000005 View_init(2)");
-        row("any other control flag", ":ELC2#", "Shape1(0)=80000005 Shape1(1)=80ff View_init(1)");
-        row("voltage mode", ":ELM0#", "Shape4(0)=80ff Shape4(1)=80000005");
-        row("any other mode flag", ":ELM#", "Shape4(0)=80000005 Shape4(1)=80ff");
+        row("shutter active, after spaces", ":  CAS1#", "Shape3=red");
+        row("shutter done, with the sound", ":CAS0#", "Shape3=menu se-033.mp3");
+        row("PC control", ":ELC1#", "Shape1(0)=orange Shape1(1)=unlit View_init(2)");
+        row("any other control flag", ":ELC2#", "Shape1(0)=unlit Shape1(1)=orange View_init(1)");
+        row("voltage mode", ":ELM0#", "Shape4(0)=orange Shape4(1)=unlit");
+        row("any other mode flag", ":ELM#", "Shape4(0)=unlit Shape4(1)=orange");
         row("duty and frequency", ":EFQ45#\r\n:EDU50#", "Label1(1)=450Hz Label1(0)=100%", 50);
         row("beep; keywords are case-sensitive", ":fqs#:FQS#:edu25#:Elc1#", "beep");
         row("no number is zero", ":EDU#:EFQab#:EDU--#", "Label1(0)=0% Label1(1)=0Hz Label1(0)=0%");

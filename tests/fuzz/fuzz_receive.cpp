@@ -21,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static COMM comm(panel, toolkit, QStringLiteral("/nonexistent"));
     // Lamps in the two colours a report sets, captions of a number of at most
     // two digits, and the two views.
-    static const QRegularExpression change(QStringLiteral(
-        "^(Shape[14]\\([01]\\)=(80ff|80000005)|Shape3=(ff|80000004)|View_init\\([12]\\)|"
-        "Label1\\(0\\)=-?\\d{1,3}(\\.\\d)?%|Label1\\(1\\)=-?\\d{1,4}(\\.\\d)?Hz)$"));
+    static const QRegularExpression change(
+        QStringLiteral("^(Shape[14]\\([01]\\)=(orange|unlit)|Shape3=(red|menu)|View_init\\([12]\\)|"
+                       "Label1\\(0\\)=-?\\d{1,3}(\\.\\d)?%|Label1\\(1\\)=-?\\d{1,4}(\\.\\d)?Hz)$"));
     // The first byte seeds the chunk sizes; the rest is the line's bytes.
     if (size == 0) return 0;
     unsigned seed = data[0];
