@@ -1,6 +1,10 @@
-// The inverter model on plain tables: requests, reports and time in; commands,
-// refusals and the state to show out.
+// The protocol core on plain tables: received bytes cut into frames and read
+// as reports; and the inverter model, with requests, reports and time in and
+// commands, refusals and the state to show out.
+#include "protocol/framing.h"
 #include "protocol/inverter_model.h"
+#include "protocol/report.h"
+#include "protocol/report_number.h"
 
 #include <QHash>
 #include <QTest>
@@ -17,11 +21,47 @@ template <typename T> QString shown(const Shown<T>& s) {
     return QString::number(double(s.value)) + u'/' + QLatin1String(statuses[int(s.status)]);
 }
 
+// A report as the rows give it: its kind, then its flag, or its number and
+// the code that rounds to.
+QString described(const Report& r) {
+    static const char* const kinds[] = {"shutter %f",   "control %f", "mode %f", "duty %n",
+                                        "frequency %n", "beep",       "other"};
+    const QString number =
+        tenths_text(r.tenths) + u' ' + QString::number(round_half_even(r.tenths));
+    return QString::fromLatin1(kinds[int(r.kind)]).replace("%f", r.flag).replace("%n", number);
+}
+
 } // namespace
 
 class ModelTest : public QObject {
     Q_OBJECT
 private slots:
+    void bytes_read_as_reports_data() {
+        QTest::addColumn<QByteArray>("bytes"); // "|" between chunks
+        QTest::addColumn<QString>("reports");
+        const auto row = [](const char* name, const QByteArray& bytes, const char* reports) {
+            QTest::newRow(name) << bytes << QString::fromLatin1(reports);
+        };
+        row("no number is zero", ":EDU#:EFQab#:EDU--#", "duty 0 0 frequency 0 0 duty 0 0");
+        row("digits end at any other", ":EFQ5#:EDU9x#", "frequency 5 5 duty 9 9");
+        row("blanks around a digit", ":EDU 7#:EFQ7 #", "duty 7 7 frequency 7 7");
+        row("signs", ":EFQ+3#:EDU-5#", "frequency 3 3 duty -5 -5");
+        row("a half to even", ":EFQ.7#:EDU.5#", "frequency 0.7 1 duty 0.5 0");
+        row("no lead-in: first character dropped", "CAS1#xEDU25#", "other duty 25 25");
+        row("the last colon wins", "ab:c:EDU25#", "duty 25 25");
+        row("only 64 unclosed bytes are kept", "xELC1" + QByteArray(100, 'y') + "|#", "other");
+    }
+
+    void bytes_read_as_reports() {
+        QFETCH(QByteArray, bytes);
+        QByteArray RX_buf;
+        QStringList reports;
+        for (const QByteArray& chunk : bytes.split('|'))
+            for (const QByteArray& frame : take_frames(RX_buf, chunk))
+                reports << described(read_report(QString::fromLatin1(frame)));
+        QTEST(reports.join(u' '), "reports");
+    }
+
     void scripts_data() {
         QTest::addColumn<QString>("script"); // actions, ";" between them
         QTest::addColumn<QString>("sent");   // every command, in order
