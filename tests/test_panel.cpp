@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -34,10 +35,19 @@ static QString preset_row(const Form1& f, int r) {
     return f.Text1[r]->text() + u'/' + f.Text2[r]->text() + (marked ? "*" : "");
 }
 
-// clang-format off
-enum Control { duty_slider, frequency_slider, duty_up, duty_down, frequency_up, frequency_down,
-               voltage_mode, frequency_mode, pc_source, front_source, shutter };
-// clang-format on
+// The controls that the command rows click.
+using Control = std::function<QWidget*(Form1&)>;
+const auto duty_slider = [](Form1& f) { return f.Slider1[0]; };
+const auto frequency_slider = [](Form1& f) { return f.Slider1[1]; };
+const auto duty_up = [](Form1& f) { return f.Command9[0]; };
+const auto duty_down = [](Form1& f) { return f.Command9[1]; };
+const auto frequency_up = [](Form1& f) { return f.Command8[0]; };
+const auto frequency_down = [](Form1& f) { return f.Command8[1]; };
+const auto voltage_mode = [](Form1& f) { return f.Command4[0]; };
+const auto frequency_mode = [](Form1& f) { return f.Command4[1]; };
+const auto pc_source = [](Form1& f) { return f.Command2[0]; };
+const auto front_source = [](Form1& f) { return f.Command2[1]; };
+const auto shutter = [](Form1& f) { return f.Command1; };
 
 // A link is tried with both folders read-only.
 enum FileKind { plain, fifo, sparse, read_only_folder, linked, sticky, size_limit };
@@ -47,13 +57,13 @@ class PanelTest : public QObject {
 private slots:
     void each_control_sends_its_command_data() {
         QTest::addColumn<qint16>("state"); // the port is open unless offline
-        QTest::addColumn<int>("control");
+        QTest::addColumn<Control>("control");
         QTest::addColumn<Qt::MouseButton>("button");
         QTest::addColumn<QList<int>>("positions"); // of the sliders
         QTest::addColumn<QByteArray>("sent");
         auto row = [](const char* name, qint16 state, Control control, Qt::MouseButton button,
                       QList<int> positions, const char* sent) {
-            QTest::newRow(name) << state << int(control) << button << positions << QByteArray(sent);
+            QTest::newRow(name) << state << control << button << positions << QByteArray(sent);
         };
         row("duty slider released, right button", 2, duty_slider, Qt::RightButton, {7, 45}, ":D07");
         row("frequency slider, middle", 2, frequency_slider, Qt::MiddleButton, {0, 45}, ":E45");
@@ -72,7 +82,7 @@ private slots:
 
     void each_control_sends_its_command() {
         QFETCH(qint16, state);
-        QFETCH(int, control);
+        QFETCH(Control, control);
         QFETCH(Qt::MouseButton, button);
         QFETCH(QList<int>, positions);
         PanelFixture panel("3\r\n");
@@ -88,14 +98,11 @@ private slots:
         QCOMPARE(enabled(f), QStringList({"0 0 0", "1 0 2", "1 24 0"})[state]);
         f.Slider1[0]->setValue(positions[0]);
         f.Slider1[1]->setValue(positions[1]);
-        const QList<QWidget*> controls{f.Slider1[0],  f.Slider1[1],  f.Command9[0], f.Command9[1],
-                                       f.Command8[0], f.Command8[1], f.Command4[0], f.Command4[1],
-                                       f.Command2[0], f.Command2[1], f.Command1};
-        panel.click(controls[control], button);
+        panel.click(control(f), button);
         QTEST(panel.pty.read_quiet(), "sent");
     }
 
-    void start_up_data() {
+    void start_up_takes_the_port_from_the_file_data() {
         QTest::addColumn<QByteArray>("port_file");
         QTest::addColumn<int>("port");
         QTest::newRow("7 between blanks, no line end") << QByteArray("   7  ") << 7;
@@ -106,23 +113,39 @@ private slots:
         QTest::newRow("0") << QByteArray("0\r\n") << 1;
     }
 
-    void start_up() {
+    // Start-up sets the port in force and sends nothing.
+    void start_up_takes_the_port_from_the_file() {
         QFETCH(QByteArray, port_file);
         QFETCH(int, port);
         PanelFixture panel(port_file, shipped);
-        Form1 loaded(panel.toolkit, panel.dir.path());
-        loaded.Form_Load(); // the rows are blank until the stored settings are read
-        QCOMPARE(preset_row(loaded, 6), QStringLiteral(" / "));
-        // The units beside the preset boxes, in the window's font, fit their labels.
-        for (const QLabel* unit : {loaded.Label5[0], loaded.Label6[0]})
-            QVERIFY(unit->font().pointSizeF() >= 9 &&
-                    unit->size() == unit->size().expandedTo(unit->sizeHint()));
         panel.start();
         QCOMPARE(panel.form->Combo1->currentText(), QStringLiteral("COM%1").arg(port));
         QCOMPARE(panel.form->device().MSComm1.CommPort(), port);
-        QCOMPARE(preset_row(*panel.form, 0), QStringLiteral(" 450/ 50*"));
         QCOMPARE(panel.pty.read_quiet(), QByteArray());
-        // Even a pause of nothing runs what is pending.
+    }
+
+    void preset_rows_show_the_stored_settings_once_read() {
+        PanelFixture panel("3\r\n", shipped);
+        Form1 loaded(panel.toolkit, panel.dir.path());
+        loaded.Form_Load(); // the rows are blank until the stored settings are read
+        QCOMPARE(preset_row(loaded, 6), QStringLiteral(" / "));
+        panel.start();
+        QCOMPARE(preset_row(*panel.form, 0), QStringLiteral(" 450/ 50*"));
+    }
+
+    // The units beside the preset boxes, in the window's font, fit their labels.
+    void unit_labels_fit_their_text() {
+        PanelFixture panel;
+        Form1 loaded(panel.toolkit, panel.dir.path());
+        loaded.Form_Load();
+        for (const QLabel* unit : {loaded.Label5[0], loaded.Label6[0]})
+            QVERIFY(unit->font().pointSizeF() >= 9 &&
+                    unit->size() == unit->size().expandedTo(unit->sizeHint()));
+    }
+
+    void a_pause_of_nothing_runs_what_is_pending() {
+        PanelFixture panel;
+        panel.start();
         bool ran = false;
         QTimer::singleShot(0, panel.form.get(), [&] { ran = true; });
         panel.form->Wait(0);
