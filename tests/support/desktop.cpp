@@ -57,18 +57,6 @@ void DesktopPanel::pointer(QPoint at, const QStringList& actions) {
                        actions);
 }
 
-void DesktopPanel::click(QPoint at, int button) {
-    pointer(at, {"click", QString::number(button)});
-}
-
-void DesktopPanel::press(QPoint at, int button) {
-    pointer(at, {"mousedown", QString::number(button)});
-}
-
-void DesktopPanel::release(QPoint at, int button) {
-    pointer(at, {"mouseup", QString::number(button)});
-}
-
 void DesktopPanel::wheel(QPoint at, int notches) {
     pointer(at, {"click", "--repeat", QString::number(std::abs(notches)), notches > 0 ? "4" : "5"});
 }
@@ -79,14 +67,6 @@ bool DesktopPanel::key(const QString& keys, const QString& to) {
                   QStringList{"windowactivate", "--sync", to.isEmpty() ? window : to, "key"} +
                       keys.split(' ', Qt::SkipEmptyParts));
     return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
-}
-
-bool DesktopPanel::close() {
-    return key(QStringLiteral("alt+F4")) && process.waitForFinished(10000);
-}
-
-QColor DesktopPanel::pixel(QPoint at) const {
-    return grab({at, QSize(1, 1)}).pixelColor(0, 0);
 }
 
 QImage DesktopPanel::grab(const QRect& area) const {

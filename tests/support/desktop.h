@@ -25,9 +25,9 @@ public:
     // and waits until its window is managed and active.
     bool start(const QStringList& args = {}, const QStringList& launcher = {});
 
-    void click(QPoint at, int button = 1);
-    void press(QPoint at, int button = 1);
-    void release(QPoint at, int button = 1);
+    void click(QPoint at, int button = 1) { pointer(at, {"click", QString::number(button)}); }
+    void press(QPoint at, int button = 1) { pointer(at, {"mousedown", QString::number(button)}); }
+    void release(QPoint at, int button = 1) { pointer(at, {"mouseup", QString::number(button)}); }
     // Turns the wheel by whole notches, away from the operator when positive.
     void wheel(QPoint at, int notches);
     // Keys by their X names, separated by spaces ("ctrl+a Return"), sent to the
@@ -36,8 +36,8 @@ public:
     bool key(const QString& keys, const QString& to = {});
     // Closes the window as the operator does, with Alt+F4 through the window
     // manager, and waits for the program to end.
-    bool close();
-    QColor pixel(QPoint at) const;
+    bool close() { return key(QStringLiteral("alt+F4")) && process.waitForFinished(10000); }
+    QColor pixel(QPoint at) const { return grab({at, QSize(1, 1)}).pixelColor(0, 0); }
     QImage grab(const QRect& area) const;
     // The visible window with this title, or an empty string.
     QString find(const QString& title) const;

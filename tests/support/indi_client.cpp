@@ -22,14 +22,13 @@ QStringList IndiClient::seen() {
         if (!reader.isStartElement()) continue;
         const QXmlStreamAttributes a = reader.attributes();
         const QString tag = reader.name().toString();
-        const QString message = a.value(QLatin1String("message")).toString();
-        if (tag == QLatin1String("message"))
-            lines << QStringLiteral("message: ") + message;
-        else if (tag.startsWith(QLatin1String("def")) || tag.startsWith(QLatin1String("set")))
+        const QString message = a.value("message").toString();
+        if (tag == "message")
+            lines << "message: " + message;
+        else if (tag.startsWith("def") || tag.startsWith("set"))
             lines << QStringLiteral("%1 %2 %3%4")
-                         .arg(tag.left(3), a.value(QLatin1String("name")),
-                              a.value(QLatin1String("state")),
-                              message.isEmpty() ? QString() : QStringLiteral(": ") + message);
+                         .arg(tag.left(3), a.value("name"), a.value("state"),
+                              message.isEmpty() ? "" : ": " + message);
     }
     return lines;
 }

@@ -27,9 +27,7 @@ IndiServer::IndiServer(const QString& driver_) : port_number(free_port()), drive
 }
 
 void IndiServer::start() {
-    server.start(QStringLiteral("indiserver"),
-                 {QStringLiteral("-p"), port_number, QStringLiteral("-u"),
-                  home.filePath(QStringLiteral("indiserver")), driver});
+    server.start("indiserver", {"-p", port_number, "-u", home.filePath("indiserver"), driver});
 }
 
 void IndiServer::restart() {
@@ -44,15 +42,12 @@ IndiServer::~IndiServer() {
 }
 
 QStringList IndiServer::client_arguments(const QString& property) const {
-    return {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), port_number,
-            QStringLiteral("Lumivane.") + property};
+    return {"-h", "127.0.0.1", "-p", port_number, "Lumivane." + property};
 }
 
 QString IndiServer::get(const QString& property) const {
     QProcess getprop;
-    getprop.start(QStringLiteral("indi_getprop"),
-                  QStringList{QStringLiteral("-t"), QStringLiteral("1"), QStringLiteral("-1")} +
-                      client_arguments(property));
+    getprop.start("indi_getprop", QStringList{"-t", "1", "-1"} + client_arguments(property));
     getprop.waitForFinished(5000);
     return QString::fromLatin1(getprop.readAllStandardOutput()).trimmed();
 }
