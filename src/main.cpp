@@ -1,8 +1,8 @@
 #include "device/line_log.h"
-#include "panel/ending_signals.h"
 #include "panel/form1.h"
 #include "panel/qt_toolkit.h"
 #include "panel/toolkit_end.h"
+#include "shared/ending_signals.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -86,6 +86,7 @@ private slots:
             ":D00:D20:D00", "light=0/ok intensity=40/ok warnings=0");
         row("intensity while on", "light 1;intensity 41;<:EDU00#;<:EDU21#", ":D00:D21",
             "light=1/ok intensity=42/ok");
+        row("on at an intensity", "lightat 41;<:EDU21#", ":D21", "light=1/ok intensity=42/ok");
         row("an echo of nothing", "intensity 40;<:EDU25#;<:EFQ60#", "",
             "light=0/idle intensity=40/ok frequency=450/idle");
         row("contradicted", "intensity 40;light 1;<:EDU10#", ":D20",
@@ -98,13 +99,13 @@ private slots:
             "light=0/idle intensity=0/idle frequency=450/idle warnings=4");
         // What each control source allows, and what no request may carry.
         row("the knob's control refuses the duty",
-            "<:ELC0#;light 1;frequency 450;intensity 4;voltage 0", ":M1#",
-            "refused=2 intensity=4/ok voltage=0/busy");
+            "<:ELC0#;light 1;frequency 450;intensity 4;lightat 6;voltage 0", ":M1#",
+            "refused=3 intensity=4/ok voltage=0/busy");
         row("PC control refuses the mode", "voltage 0;pc 0;<:ELC0#", ":F#", "refused=1 pc=0/ok");
         row("refused values",
-            "intensity nan;intensity -1;intensity 101;intensity inf;frequency nan;"
+            "intensity nan;intensity -1;intensity 101;intensity inf;lightat 101;frequency nan;"
             "frequency 99;frequency 701;expose -5;expose nan;expose 3601",
-            "", "refused=10 intensity=0/idle frequency=450/idle exposure=0/idle");
+            "", "refused=11 intensity=0/idle frequency=450/idle exposure=0/idle");
         // The shutter and exposures.
         row("an exposure runs its time", "expose 2;<:CAS1#;+1999", ":C1#",
             "exposure=2/busy shutter=1/ok");
@@ -137,6 +138,7 @@ private slots:
             {"lost", [&](double) { return model.lost(); }},
             {"light", [&](double v) { return model.set_light(v != 0, now); }},
             {"intensity", [&](double v) { return model.set_intensity(v, now); }},
+            {"lightat", [&](double v) { return model.light_at(v, now); }},
             {"frequency", [&](double v) { return model.set_frequency(v, now); }},
             {"pc", [&](double v) { return model.set_pc_control(v != 0, now); }},
             {"voltage", [&](double v) { return model.set_voltage_mode(v != 0, now); }},

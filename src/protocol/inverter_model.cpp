@@ -32,6 +32,12 @@ Step refusal(const QString& why) {
     return step;
 }
 
+Step value_refusal(const QString& why) {
+    Step step = refusal(why);
+    step.value_refused = true;
+    return step;
+}
+
 } // namespace
 
 std::optional<Clock::time_point> Model::next_deadline() const {
@@ -252,10 +258,14 @@ Step Model::set_light(bool on, Clock::time_point now) {
     return step;
 }
 
+std::optional<QString> Model::outside_duty(double percent) {
+    if (within(percent, 0, duty_code_max * percent_per_duty_code)) return std::nullopt;
+    return QStringLiteral("The intensity must be a number from 0 to %1 %.")
+        .arg(duty_code_max * percent_per_duty_code);
+}
+
 Step Model::set_intensity(double percent, Clock::time_point now) {
-    if (!within(percent, 0, duty_code_max * percent_per_duty_code))
-        return refusal(QStringLiteral("The intensity must be a number from 0 to %1 %.")
-                           .arg(duty_code_max * percent_per_duty_code));
+    if (const auto why = outside_duty(percent)) return value_refusal(*why);
     // While the light is off the intensity is only kept for turning it on.
     if (const auto why = unusable(st.light_on.value ? Needs::pc : Needs::link))
         return refusal(*why);
@@ -266,12 +276,23 @@ Step Model::set_intensity(double percent, Clock::time_point now) {
     return step;
 }
 
+Step Model::light_at(double percent, Clock::time_point now) {
+    if (const auto why = outside_duty(percent)) return value_refusal(*why);
+    if (const auto why = unusable(Needs::pc)) return refusal(*why);
+    Step step;
+    const auto code = static_cast<int>(std::lround(percent / percent_per_duty_code));
+    st.light_on = {true, Status::busy};
+    st.intensity = {code * percent_per_duty_code, Status::busy};
+    send_duty(now, step);
+    return step;
+}
+
 Step Model::set_frequency(double hertz, Clock::time_point now) {
     if (!within(hertz, frequency_code_min * hertz_per_frequency_code,
                 frequency_code_max * hertz_per_frequency_code))
-        return refusal(QStringLiteral("The frequency must be a number from %1 to %2 Hz.")
-                           .arg(frequency_code_min * hertz_per_frequency_code)
-                           .arg(frequency_code_max * hertz_per_frequency_code));
+        return value_refusal(QStringLiteral("The frequency must be a number from %1 to %2 Hz.")
+                                 .arg(frequency_code_min * hertz_per_frequency_code)
+                                 .arg(frequency_code_max * hertz_per_frequency_code));
     if (const auto why = unusable(Needs::pc)) return refusal(*why);
     Step step;
     const auto code = static_cast<int>(std::lround(hertz / hertz_per_frequency_code));
@@ -305,7 +326,7 @@ Step Model::set_shutter(bool pressed, Clock::time_point now) {
 
 Step Model::expose(double seconds, Clock::time_point now) {
     if (!within(seconds, 0, longest_exposure))
-        return refusal(
+        return value_refusal(
             QStringLiteral("The exposure must be a number from 0 to %1 s.").arg(longest_exposure));
     if (const auto why = unusable(Needs::link)) return refusal(*why);
     Step step;

@@ -45,6 +45,7 @@ struct State {
 struct Step {
     QList<QByteArray> commands; // for the line, in this order
     QString refused;            // why a request was not taken; empty when it was
+    bool value_refused = false; // the refusal is of the value asked, not of the moment
     QStringList warnings;       // for the log: what the inverter did not do as asked
     QStringList notes;          // for the log: what the inverter said besides its state
 };
@@ -83,6 +84,8 @@ public:
     // Requests of the user. A refused one sends nothing and changes nothing.
     Step set_light(bool on, Clock::time_point now);
     Step set_intensity(double percent, Clock::time_point now);
+    // Turns the light on at `percent` with one duty command, under PC control.
+    Step light_at(double percent, Clock::time_point now);
     Step set_frequency(double hertz, Clock::time_point now);
     Step set_pc_control(bool pc, Clock::time_point now);
     Step set_voltage_mode(bool voltage, Clock::time_point now);
@@ -113,6 +116,7 @@ private:
     void ask(Shown<bool>& shown, Pending& p, bool value, const char* if_true, const char* if_false,
              Clock::time_point now, Step& step);
     void send_duty(Clock::time_point now, Step& step);
+    static std::optional<QString> outside_duty(double percent);
     void press(bool pressed, Clock::time_point now, Step& step);
     void forget_pending();
 

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "device/port_lock.h"
+#include "protocol/inverter_model.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QTimer>
+#include <functional>
+
+// The inverter on a serial device, for a server: opens the device under its
+// lock, carries bytes between the line and the inverter model, runs the
+// model's deadlines on a timer and logs what the model says. Nothing waits on
+// the line: writes leave from the event loop, and the last command drains
+// before the port closes.
+class InverterSession : public QObject {
+    Q_OBJECT
+public:
+    using Request = std::function<inverter::Step(inverter::Model&, inverter::Clock::time_point)>;
+
+    InverterSession();
+    ~InverterSession() override;
+
+    const inverter::State& state() const { return model.state(); }
+    bool connected() const { return state().link == inverter::Link::online; }
+    bool connecting() const { return state().link == inverter::Link::answering; }
+    // The last thing the inverter did not do as asked, for the operator.
+    const QString& last_warning() const { return warning; }
+
+    // Opens `device` and asks the inverter for PC control; `finished` follows
+    // when the inverter answers or not. False, with `why`, when the device
+    // cannot be opened.
+    bool open(const QString& device, QString& why);
+    // Hands control back to the front panel, lets the bytes drain and closes;
+    // `closed` follows.
+    void close();
+    // Runs a request on the model and sends what it gives; returns its step.
+    inverter::Step request(const Request& r);
+
+signals:
+    void finished(bool connected, const QString& why);
+    void closed();
+
+private:
+    void react(const inverter::Step& step);
+    void data_arrived();
+    void line_failed(QSerialPort::SerialPortError error);
+    void deadline();
+    void schedule();
+    void release();
+
+    inverter::Model model;
+    QSerialPort port;
+    PortLock lock;
+    QTimer timer;
+    QString warning;
+    bool closing = false;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "pty.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+// The real lumivaned for a test, on loopback: a pseudo-terminal as its
+// inverter, a configuration folder of its own, HTTP on a port the system
+// chose and discovery on a free UDP port.
+class Lumivaned {
+public:
+    Lumivaned();
+    ~Lumivaned();
+
+    quint16 http_port() const { return http; }
+    quint16 discovery_port() const { return discovery; }
+    Pty inverter;
+    QProcess process;
+
+private:
+    QTemporaryDir config;
+    quint16 http = 0;
+    quint16 discovery = 0;
+};
+
+// A port that no socket of `type` (SOCK_STREAM, SOCK_DGRAM) holds on loopback now.
+quint16 free_port(int type);

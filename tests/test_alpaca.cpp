@@ -1,0 +1,257 @@
+// lumivaned over real HTTP on loopback, with a pseudo-terminal as the
+// inverter: every member and error of the device and management APIs with the
+// exact bytes on the line, the limits of the HTTP server, discovery, and the
+// end on SIGTERM.
+#include "support/http_client.h"
+#include "support/lumivaned.h"
+
+#include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkDatagram>
+#include <QTest>
+#include <QUdpSocket>
+#include <csignal>
+
+namespace {
+
+const QByteArray device = "/api/v1/covercalibrator/0/";
+
+// The JSON value at a path such as "Value/1/Value".
+QJsonValue at(QJsonValue v, const QString& path) {
+    for (const QString& step : path.split(u'/')) {
+        bool index = false;
+        const int i = step.toInt(&index);
+        v = index ? v.toArray().at(i) : v.toObject().value(step);
+    }
+    return v;
+}
+
+} // namespace
+
+class AlpacaTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        QVERIFY(server.http_port() != 0);
+        client.connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
+        QVERIFY(client.waitForConnected());
+    }
+
+    // One keep-alive connection, the rows in order: each sends its request (if
+    // any), reads the exact bytes on the line, has the inverter answer, and
+    // checks the answer. "~" retries the request until the answer matches.
+    void members_data() {
+        QTest::addColumn<QString>("request");  // "GET target" or "PUT target body"
+        QTest::addColumn<QByteArray>("line");  // what the server sends the inverter
+        QTest::addColumn<QByteArray>("reply"); // what the inverter answers
+        QTest::addColumn<QString>("expect");   // status, then path=JSON pairs
+        const auto row = [](const char* request, const char* line, const char* reply,
+                            const char* expect) {
+            QTest::newRow(request) << request << QByteArray(line) << QByteArray(reply) << expect;
+        };
+        row("GET /management/apiversions", "", "", "200 Value=[1]");
+        row("GET /management/v1/configureddevices", "", "",
+            "200 Value/0/DeviceType=\"CoverCalibrator\" Value/0/DeviceNumber=0");
+        row("GET /management/v1/description", "", "", "200 Value/ServerName=\"Lumivane\"");
+        row("GET interfaceversion?clienttransactionid=5&CLIENTID=3", "", "",
+            "200 Value=2 ClientTransactionID=5 ErrorNumber=0 ErrorMessage=\"\"");
+        row("GET supportedactions", "", "",
+            "200 Value=[\"Frequency\",\"ControlSource\",\"ShutterExposure\"]");
+        row("GET brightness", "", "", "200 ErrorNumber=1031");
+        row("PUT calibratoron Brightness=10", "", "", "200 ErrorNumber=1031");
+        row("GET connected", "", "", "200 Value=false");
+        row("GET /api/v1/covercalibrator/1/name", "", "", "400");
+        row("GET /api/v1/camera/0/name", "", "", "400");
+        row("GET /api/v1/CoverCalibrator/0/name", "", "", "400");
+        row("GET nosuchmember", "", "", "400");
+        row("GET name?ClientTransactionID=-1", "", "", "400");
+        row("GET name?ClientID=x", "", "", "400");
+        row("GET name?ClientTransactionID=99999999999", "", "", "200 ClientTransactionID=0");
+        row("PUT connected Connected=maybe", "", "", "400");
+        row("PUT connected connected=true", "", "", "400");
+        row("&PUT connected Connected=True&ClientTransactionID=9", ":O#", ":ELC1#",
+            "200 ClientTransactionID=9 ErrorNumber=0");
+        row("GET connected", "", "", "200 Value=true");
+        row("GET maxbrightness", "", "", "200 Value=50");
+        row("GET calibratorstate", "", "", "200 Value=1");
+        row("PUT calibratoron Brightness=21", ":D21", "", "200 ErrorNumber=0");
+        row("GET devicestate", "", ":EDU21#",
+            "200 Value/0/Value=21 Value/1/Name=\"CalibratorState\" Value/1/Value=2 "
+            "Value/2/Value=true Value/3/Value=0 Value/4/Value=false");
+        row("GET calibratorstate", "", "", "200 Value=3");
+        row("GET brightness", "", "", "200 Value=21");
+        row("GET calibratorchanging", "", "", "200 Value=false");
+        row("PUT calibratoron Brightness=51", "", "", "200 ErrorNumber=1025");
+        row("PUT calibratoron Brightness=2.5", "", "", "400");
+        row("PUT calibratoron brightness=5", "", "", "400");
+        row("PUT calibratoroff", ":D00", ":EDU00#", "200 ErrorNumber=0");
+        row("GET calibratorstate?", "", "", "200 Value=1");
+        row("PUT calibratoron Brightness=0", ":D00", ":EDU00#", "200 ErrorNumber=0");
+        row("GET calibratorstate?x=1", "", "", "200 Value=3");
+        row("PUT calibratoron Brightness=10", ":D10", "", "200 ErrorNumber=0");
+        row("~GET calibratorstate", "", "", "200 Value=5");
+        row("GET coverstate", "", "", "200 Value=0");
+        row("GET covermoving", "", "", "200 Value=false");
+        row("PUT opencover", "", "", "200 ErrorNumber=1024");
+        row("PUT action Action=Frequency&Parameters=600", ":E60", ":EFQ60#", "200 Value=\"600\"");
+        row("PUT action Action=Frequency&Parameters=710", "", "", "200 ErrorNumber=1025");
+        row("PUT action Action=Dim&Parameters=", "", "", "200 ErrorNumber=1036");
+        row("PUT action Action=ControlSource&Parameters=FrontPanel", ":F#", ":ELC0#:EDU30#",
+            "200 Value=\"FrontPanel\"");
+        row("GET brightness?ClientID=1", "", "", "200 Value=30");
+        row("PUT calibratoron Brightness=5", "", "", "200 ErrorNumber=1035");
+        row("PUT action Action=shutterexposure&Parameters=0.3", ":C1#", ":CAS1#", "200");
+        row("", ":C0#", ":CAS0#", "");
+        row("PUT disconnect", ":F#", "", "200 ErrorNumber=0");
+        row("GET connected?", "", "", "200 Value=false");
+        row("PUT connect", ":O#", "", "200 ErrorNumber=0");
+        row("GET connecting", "", "", "200 Value=true");
+        row("~GET connecting", "", "", "200 ErrorNumber=1280");
+        row("GET connecting?", "", "", "200 Value=false ErrorNumber=0");
+    }
+
+    void members() {
+        QFETCH(QString, request);
+        QFETCH(QString, expect);
+        const bool retry = request.startsWith(u'~');
+        const bool waits = request.startsWith(u'&'); // answered once the inverter is
+        QStringList parts = request.mid(retry || waits ? 1 : 0).split(u' ');
+        if (!request.isEmpty() && !parts[1].startsWith(u'/')) parts[1].prepend(device);
+        const QStringList checks = expect.split(u' ', Qt::SkipEmptyParts);
+        HttpReply answer;
+        QJsonValue json;
+        const auto send = [&] {
+            client.write(
+                http_request(parts[0].toLatin1(), parts[1].toLatin1(), parts.value(2).toLatin1()));
+            client.flush();
+            ++requests;
+        };
+        const auto matches = [&] {
+            if (answer.status != checks.value(0).toInt()) return false;
+            json = QJsonDocument::fromJson(answer.body).object();
+            for (const QString& check : checks.mid(1)) {
+                const QString want = u'[' + check.section(u'=', 1) + u']';
+                if (QJsonDocument::fromJson(want.toUtf8()).array().at(0) !=
+                    at(json, check.section(u'=', 0, 0)))
+                    return false;
+            }
+            return true;
+        };
+        if (!request.isEmpty()) send();
+        if (!request.isEmpty() && !waits) answer = read_reply(client);
+        QFETCH(QByteArray, line);
+        QCOMPARE(line.isEmpty() ? server.inverter.read_quiet(50)
+                                : server.inverter.read(line.size()),
+                 line);
+        QFETCH(QByteArray, reply);
+        if (!reply.isEmpty()) {
+            server.inverter.write(reply);
+            QVERIFY(server.inverter.taken());
+        }
+        if (request.isEmpty()) return;
+        if (waits) answer = read_reply(client);
+        for (const QDeadlineTimer deadline(3000); retry && !matches() && !deadline.hasExpired();) {
+            send();
+            answer = read_reply(client);
+        }
+        QVERIFY2(matches(), answer.body.constData());
+        if (answer.status == 200) {
+            QCOMPARE(answer.content_type, QByteArray("application/json"));
+            QCOMPARE(at(json, "ServerTransactionID").toInteger(), requests);
+        } else {
+            QVERIFY(answer.content_type.startsWith("text/plain"));
+        }
+    }
+
+    // Each limit answers with its status and a text, and closes the connection.
+    void limits_data() {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        QTest::newRow("head over 8 KiB")
+            << http_request("GET", "/management/apiversions?" + QByteArray(9000, 'a')) << 431;
+        QTest::newRow("body over 4 KiB")
+            << "PUT /x HTTP/1.1\r\nContent-Length: 4097\r\n\r\n" + QByteArray(4097, 'a') << 413;
+        QTest::newRow("malformed request line") << QByteArray("GET /\r\n\r\n") << 400;
+        QTest::newRow("chunked body")
+            << QByteArray("PUT /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n") << 501;
+        QTest::newRow("idle with half a request") << QByteArray("GET /setup HT") << 408;
+        QTest::newRow("idle") << QByteArray() << 0;
+    }
+
+    void limits() {
+        QFETCH(QByteArray, request);
+        QTcpSocket socket;
+        socket.connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
+        QVERIFY(socket.waitForConnected());
+        const HttpReply answer = exchange(socket, request, 8000);
+        QTEST(answer.status, "status");
+        QVERIFY(answer.status == 0 || answer.content_type.startsWith("text/plain"));
+        QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 8000);
+    }
+
+    void connections_are_capped() {
+        client.abort(); // long closed by the server for idling
+        std::vector<std::unique_ptr<QTcpSocket>> open;
+        for (int i = 0; i < 64; ++i) {
+            open.push_back(std::make_unique<QTcpSocket>());
+            open.back()->connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
+            QVERIFY(open.back()->waitForConnected());
+            // Each is accepted and served before the next comes.
+            QCOMPARE(exchange(*open.back(), http_request("GET", "/management/apiversions")).status,
+                     200);
+        }
+        QTcpSocket one_more;
+        one_more.connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
+        QVERIFY(one_more.waitForConnected());
+        QCOMPARE(read_reply(one_more).status, 503);
+        // A place that frees up is taken again.
+        open.pop_back();
+        bool served = false;
+        for (const QDeadlineTimer deadline(5000); !served && !deadline.hasExpired();) {
+            QTcpSocket next;
+            next.connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
+            served = next.waitForConnected() &&
+                     exchange(next, http_request("GET", "/management/apiversions")).status == 200;
+        }
+        QVERIFY(served);
+    }
+
+    // Only the discovery question is answered, with the HTTP port.
+    void discovery() {
+        QUdpSocket udp;
+        QVERIFY(udp.bind(QHostAddress::LocalHost, 0));
+        for (const char* datagram : {"alpacadiscovery", "hello", "alpacadiscovery1"})
+            udp.writeDatagram(datagram, QHostAddress::LocalHost, server.discovery_port());
+        QVERIFY(udp.waitForReadyRead(3000));
+        QCOMPARE(udp.receiveDatagram().data(),
+                 "{\"AlpacaPort\":" + QByteArray::number(server.http_port()) + '}');
+        QVERIFY(!udp.hasPendingDatagrams());
+    }
+
+    // SIGTERM hands the panel back to its knob, drained, and ends cleanly.
+    void sigterm_hands_control_back() {
+        QTcpSocket socket;
+        socket.connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
+        QVERIFY(socket.waitForConnected());
+        socket.write(http_request("PUT", device + "connected", "Connected=true"));
+        socket.flush();
+        QCOMPARE(server.inverter.read(3), QByteArray(":O#"));
+        server.inverter.write(":ELC1#");
+        QCOMPARE(read_reply(socket).status, 200);
+        ::kill(pid_t(server.process.processId()), SIGTERM);
+        QCOMPARE(server.inverter.read(3), QByteArray(":F#"));
+        QVERIFY(server.process.waitForFinished(3000));
+        QCOMPARE(server.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(server.process.exitCode(), 0);
+    }
+
+private:
+    Lumivaned server;
+    QTcpSocket client;
+    qint64 requests = 0;
+};
+
+QTEST_GUILESS_MAIN(AlpacaTest)
+#include "test_alpaca.moc"
