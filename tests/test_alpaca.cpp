@@ -248,7 +248,7 @@ private slots:
     }
 
 private:
-    Lumivaned server;
+    Lumivaned server{QStringLiteral(LUMIVANED)};
     QTcpSocket client;
     qint64 requests = 0;
 };

@@ -18,9 +18,9 @@ quint16 free_port(int type) {
     return ntohs(address.sin_port);
 }
 
-Lumivaned::Lumivaned() : discovery(free_port(SOCK_DGRAM)) {
+Lumivaned::Lumivaned(const QString& program) : discovery(free_port(SOCK_DGRAM)) {
     process.setReadChannel(QProcess::StandardError);
-    process.start(QStringLiteral(LUMIVANED),
+    process.start(program,
                   {"--serial", inverter.slave_path(), "--http-port", "0", "--discovery-port",
                    QString::number(discovery), "--config", config.path()});
     // The first line names the port the system chose.

@@ -10,7 +10,7 @@
 // chose and discovery on a free UDP port.
 class Lumivaned {
 public:
-    Lumivaned();
+    explicit Lumivaned(const QString& program);
     ~Lumivaned();
 
     quint16 http_port() const { return http; }
