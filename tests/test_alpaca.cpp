@@ -17,6 +17,7 @@
 namespace {
 
 const QByteArray device = "/api/v1/covercalibrator/0/";
+const QByteArray setup = "/setup/v1/covercalibrator/0/";
 
 // The JSON value at a path such as "Value/1/Value".
 QJsonValue at(QJsonValue v, const QString& path) {
@@ -228,6 +229,39 @@ private slots:
         QCOMPARE(udp.receiveDatagram().data(),
                  "{\"AlpacaPort\":" + QByteArray::number(server.http_port()) + '}');
         QVERIFY(!udp.hasPendingDatagrams());
+    }
+
+    // A device chosen on the setup page, here a comN link in the configuration
+    // folder, is offered, saved and used again after a restart, as is the UniqueID.
+    void choices_survive_a_restart() {
+        QTcpSocket socket;
+        socket.connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
+        QVERIFY(socket.waitForConnected());
+        server.inverter.link_as_port(server.config_path(), 3);
+        const QString com3 = server.config_path() + "/com3";
+        const auto state = [&socket] {
+            const HttpReply r = exchange(socket, http_request("GET", setup + "state"));
+            return QJsonDocument::fromJson(r.body).object();
+        };
+        QVERIFY(state()["Devices"].toArray().contains(com3));
+        QCOMPARE(exchange(socket, http_request("PUT", setup + "serial", "Serial=" + com3.toUtf8()))
+                     .status,
+                 200);
+        const auto unique_id = [](QTcpSocket& s) {
+            const HttpReply r =
+                exchange(s, http_request("GET", "/management/v1/configureddevices"));
+            return at(QJsonDocument::fromJson(r.body).object(), "Value/0/UniqueID").toString();
+        };
+        const QString id = unique_id(socket);
+        QVERIFY(!id.isEmpty());
+
+        Lumivaned again(QStringLiteral(LUMIVANED), server.config_path());
+        QTcpSocket other;
+        other.connectToHost(QStringLiteral("127.0.0.1"), again.http_port());
+        QVERIFY(other.waitForConnected());
+        QCOMPARE(unique_id(other), id);
+        const HttpReply r = exchange(other, http_request("GET", setup + "state"));
+        QCOMPARE(QJsonDocument::fromJson(r.body)["Serial"].toString(), com3);
     }
 
     // SIGTERM hands the panel back to its knob, drained, and ends cleanly.

@@ -37,6 +37,7 @@ cmp -s "$tmp/share/icons/hicolor/scalable/apps/lumivane.svg" "$app/lumivane.svg"
 # The INDI driver where indiserver finds it; no user folder of driver
 # descriptions, which would hide the system's from KStars.
 [ -x "$tmp/bin/indi_lumivane" ] || fail "the INDI driver is not installed"
+[ -x "$tmp/bin/lumivaned" ] || fail "the Alpaca server is not installed"
 [ ! -e "$tmp/share/indi" ] || fail "a user folder of INDI driver descriptions was made"
 
 echo "1 passed, 0 failed"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and installs the panel for the current user, with a menu entry and
-# icon, and the INDI light-box driver with its description:
+# icon, the INDI light-box driver and the Alpaca server lumivaned:
 #   tools/install.sh [FOLDER]   (the panel's folder, default ~/.local/lib/lumivane)
 set -euo pipefail
 cd "$(dirname "$0")/.."

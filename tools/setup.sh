@@ -18,6 +18,7 @@ packages=(
   desktop-file-utils             # checks and indexes the menu entry
   libx11-dev libxcb1-dev         # the benchmark watches the X server for the window
   libindi-dev indi-bin           # the INDI light-box driver; indiserver and its clients
+  chromium chromium-driver       # the browser test of lumivaned's control page (WebDriver)
 )
 
 missing=()

@@ -133,7 +133,7 @@ void InverterSession::schedule() {
 
 void InverterSession::line_failed(QSerialPort::SerialPortError error) {
     if (error != QSerialPort::ResourceError || !port.isOpen()) return;
-    qWarning().noquote() << port.portName() << "was lost:" << port.errorString();
+    qWarning().noquote() << port.portName() << "went away; the port is closed.";
     const bool was_answering = connecting();
     react(model.lost());
     port.close();

@@ -18,11 +18,13 @@ quint16 free_port(int type) {
     return ntohs(address.sin_port);
 }
 
-Lumivaned::Lumivaned(const QString& program) : discovery(free_port(SOCK_DGRAM)) {
+Lumivaned::Lumivaned(const QString& program, const QString& dir)
+    : config_dir(dir.isEmpty() ? config.path() : dir), discovery(free_port(SOCK_DGRAM)) {
     process.setReadChannel(QProcess::StandardError);
-    process.start(program,
-                  {"--serial", inverter.slave_path(), "--http-port", "0", "--discovery-port",
-                   QString::number(discovery), "--config", config.path()});
+    QStringList arguments = {"--http-port", "0", "--discovery-port", QString::number(discovery),
+                             "--config", config_dir};
+    if (dir.isEmpty()) arguments << "--serial" << inverter.slave_path();
+    process.start(program, arguments);
     // The first line names the port the system chose.
     static const QRegularExpression serving(QStringLiteral("Serving http://127.0.0.1:(\\d+)/"));
     const QDeadlineTimer deadline(10000);
