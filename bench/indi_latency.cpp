@@ -99,11 +99,8 @@ Results indi_results(const QString& driver) {
     Results r;
     r.complete = indi.error.isEmpty();
     const auto figures = [&](const std::vector<double>& ms) {
-        return r.complete
-                   ? QStringLiteral("median %1 ms, p99 %2 ms, max %3 ms (%4 changes)")
-                         .arg(num(median(ms), 2), num(percentile(ms, 99), 2), num(maximum(ms), 2))
-                         .arg(ms.size())
-                   : QStringLiteral("failed: %1").arg(indi.error);
+        return r.complete ? ms_spread(ms) + QStringLiteral(" (%1 changes)").arg(ms.size())
+                          : QStringLiteral("failed: %1").arg(indi.error);
     };
     r.rows.push_back(
         {QStringLiteral("INDI driver: indi_setprop started to the command on the line"),

@@ -1,7 +1,9 @@
 // Measures how fast the panel shows a report, how many reports of a burst it
-// applies, what its pause and its idle time cost, how fast the program starts
-// and the INDI driver's latencies; prints the table and, with --doc PATH,
-// writes it with its notes into the measured part of that document.
+// applies, what its pause and its idle time cost, how fast the program starts,
+// the INDI driver's latencies and lumivaned's latency, throughput and idle
+// cost; prints the table and, with --doc PATH, writes it with its notes into
+// the measured part of that document.
+#include "alpaca_server.h"
 #include "burst.h"
 #include "idle.h"
 #include "indi_latency.h"
@@ -60,6 +62,7 @@ int main(int argc, char* argv[]) {
     const QString programs = QCoreApplication::applicationDirPath();
     results.add(startup_results(programs + QStringLiteral("/lumivane")));
     results.add(indi_results(programs + QStringLiteral("/indi_lumivane")));
+    results.add(alpaca_results(programs + QStringLiteral("/lumivaned")));
 
     const QString table = summary(machine, results);
     std::fputs(table.toUtf8().constData(), stdout);

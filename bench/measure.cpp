@@ -1,5 +1,7 @@
 #include "measure.h"
 
+#include "results.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
@@ -56,6 +58,11 @@ double percentile(std::vector<double> v, double p) {
 
 double maximum(const std::vector<double>& v) {
     return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
+}
+
+QString ms_spread(const std::vector<double>& ms) {
+    return QStringLiteral("median %1 ms, p99 %2 ms, max %3 ms")
+        .arg(num(median(ms), 2), num(percentile(ms, 99), 2), num(maximum(ms), 2));
 }
 
 namespace {

@@ -27,6 +27,8 @@ double median(std::vector<double> v);
 // Nearest-rank percentile, p in (0, 100].
 double percentile(std::vector<double> v, double p);
 double maximum(const std::vector<double>& v);
+// "median …, p99 …, max … ms" of samples in milliseconds, two decimals each.
+QString ms_spread(const std::vector<double>& ms);
 
 // Processors, processor model, memory, kernel and date, one "- " line each.
 QString machine_description();

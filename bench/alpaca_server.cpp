@@ -1,0 +1,226 @@
+#include "alpaca_server.h"
+
+#include "measure.h"
+#include "support/http_client.h"
+#include "support/lumivaned.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+#include <cstdio>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int brightness_changes = 200;
+constexpr int polling_clients = 50;
+constexpr int polling_seconds = 5;
+constexpr int idle_seconds = 10;
+const QByteArray device = "/api/v1/covercalibrator/0/";
+constexpr int calibrator_ready = 3; // Alpaca's CalibratorStatus Ready
+
+// Connects the server to the inverter, answering its handshake as the inverter would.
+QString connect_inverter(Lumivaned& server, QTcpSocket& client) {
+    client.write(http_request("PUT", device + "connected", "Connected=true"));
+    client.flush();
+    if (server.inverter.read(3, 5000) != ":O#") return QStringLiteral("no handshake");
+    server.inverter.write(":ELC1#");
+    const HttpReply reply = read_reply(client, 5000);
+    const QJsonObject answer = QJsonDocument::fromJson(reply.body).object();
+    return reply.status == 200 && answer.value(u"ErrorNumber").toInt(-1) == 0
+               ? QString()
+               : QStringLiteral("the connection was refused");
+}
+
+// The calibrator's state, asked for until it is `wanted` or the time is up.
+bool state_reaches(QTcpSocket& client, int wanted) {
+    const QDeadlineTimer deadline(5000);
+    const QByteArray request = http_request("GET", device + "calibratorstate");
+    while (!deadline.hasExpired()) {
+        const HttpReply reply = exchange(client, request);
+        if (QJsonDocument::fromJson(reply.body).object().value(u"Value").toInt() == wanted)
+            return true;
+    }
+    return false;
+}
+
+// From writing each brightness request to its command read on the line; the
+// inverter echoes each, and the next request waits until the server shows the
+// light ready at the new brightness.
+std::vector<double> command_latency(Lumivaned& server, QTcpSocket& client, QString& error) {
+    std::vector<double> ms;
+    for (int i = 0; i < brightness_changes && error.isEmpty(); ++i) {
+        const QByteArray code = QByteArray::number(10 + i % 2);
+        const QByteArray request =
+            http_request("PUT", device + "calibratoron", "Brightness=" + code);
+        const Clock::time_point start = Clock::now();
+        client.write(request);
+        client.flush();
+        const QByteArray sent = server.inverter.read(4, 5000);
+        const Clock::time_point arrived = Clock::now();
+        if (sent != ":D" + code || read_reply(client, 5000).status != 200) {
+            error = QStringLiteral("unexpected command %1").arg(QString::fromLatin1(sent));
+            break;
+        }
+        ms.push_back(ms_between(start, arrived));
+        server.inverter.write(":EDU" + code + '#');
+        if (!state_reaches(client, calibrator_ready)) error = QStringLiteral("no echo taken");
+    }
+    return ms;
+}
+
+// User and system CPU time that process `pid` has used so far, counted by the
+// kernel in clock ticks.
+double cpu_ms_of(qint64 pid) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    // After the command name, in parentheses, come the fields from the 3rd
+    // (state); utime and stime are the 14th and 15th.
+    const QByteArray stat = f.readAll();
+    const QList<QByteArray> fields = stat.sliced(stat.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) * 1000 /
+           double(sysconf(_SC_CLK_TCK));
+}
+
+// The size of the first whole answer at the start of `data`, 0 while it is incomplete.
+qsizetype whole_answer(QByteArrayView data) {
+    const qsizetype head = data.indexOf("\r\n\r\n");
+    if (head < 0) return 0;
+    const QByteArrayView field = "\r\nContent-Length: ";
+    const qsizetype found = data.first(head).indexOf(field);
+    const qsizetype at = found + field.size();
+    const qsizetype body =
+        found < 0 ? 0 : data.sliced(at, data.indexOf('\r', at) - at).toLongLong();
+    const qsizetype size = head + 4 + body;
+    return data.size() >= size ? size : 0;
+}
+
+int connected_socket(quint16 port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+    close(fd);
+    return -1;
+}
+
+struct Polling {
+    std::vector<double> ms; // each answer within the time, from writing its request
+    QString error;
+};
+
+// The clients in one poll(2) loop over plain sockets, so that they cost the
+// processors little: each writes its next request when its answer has come.
+Polling poll_device_state(quint16 port) {
+    Polling r;
+    const QByteArray request = http_request("GET", device + "devicestate");
+    std::vector<pollfd> clients;
+    for (int i = 0; i < polling_clients; ++i)
+        clients.push_back({connected_socket(port), POLLIN, 0});
+    std::vector<QByteArray> received(clients.size());
+    std::vector<Clock::time_point> sent(clients.size());
+    const auto send_request = [&](size_t i) {
+        sent[i] = Clock::now();
+        if (send(clients[i].fd, request.data(), size_t(request.size()), MSG_NOSIGNAL) !=
+            request.size())
+            r.error = QStringLiteral("a request could not be written");
+    };
+    for (size_t i = 0; i < clients.size(); ++i)
+        send_request(i);
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(polling_seconds);
+    for (Clock::time_point now = Clock::now(); now < end && r.error.isEmpty(); now = Clock::now()) {
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(end - now);
+        if (poll(clients.data(), clients.size(), int(wait.count())) < 0)
+            r.error = QStringLiteral("poll failed");
+        for (size_t i = 0; i < clients.size() && r.error.isEmpty(); ++i) {
+            if (clients[i].revents == 0) continue;
+            char buffer[4096];
+            const ssize_t n = recv(clients[i].fd, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                r.error = QStringLiteral("the server closed a connection");
+                break;
+            }
+            received[i].append(buffer, n);
+            const qsizetype size = whole_answer(received[i]);
+            if (size == 0) continue;
+            const Clock::time_point answered = Clock::now();
+            if (!received[i].startsWith("HTTP/1.1 200 "))
+                r.error = QStringLiteral("an answer was not 200 OK");
+            if (answered < end) r.ms.push_back(ms_between(sent[i], answered));
+            received[i].remove(0, size);
+            send_request(i);
+        }
+    }
+    for (const pollfd& c : clients)
+        close(c.fd);
+    return r;
+}
+
+} // namespace
+
+Results alpaca_results(const QString& program) {
+    std::fprintf(stderr, "lumivaned...\n");
+    Lumivaned server(program);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, server.http_port());
+    QString error = client.waitForConnected(5000) ? connect_inverter(server, client)
+                                                  : QStringLiteral("no HTTP server");
+    const std::vector<double> command_ms =
+        error.isEmpty() ? command_latency(server, client, error) : std::vector<double>();
+    // Closed, and the server's side with it, so that it is left with nothing to do.
+    shutdown(int(client.socketDescriptor()), SHUT_WR);
+    client.waitForDisconnected(5000);
+
+    const qint64 pid = server.process.processId();
+    const double cpu_before = cpu_ms_of(pid);
+    QThread::sleep(idle_seconds);
+    const double idle_cpu_ms = cpu_ms_of(pid) - cpu_before;
+
+    const double server_before = cpu_ms_of(pid), clients_before = process_cpu_ms();
+    const Polling polling = error.isEmpty() ? poll_device_state(server.http_port()) : Polling();
+    const double server_cpu_ms = cpu_ms_of(pid) - server_before;
+    const double clients_cpu_ms = process_cpu_ms() - clients_before;
+    if (error.isEmpty()) error = polling.error;
+    const double per_second = double(polling.ms.size()) / polling_seconds;
+
+    Results r;
+    r.complete = error.isEmpty();
+    const auto measured = [&](const QString& figures) {
+        return r.complete ? figures : QStringLiteral("failed: %1").arg(error);
+    };
+    r.rows.push_back(
+        {QStringLiteral("Alpaca: PUT calibratoron written to the command on the line"),
+         measured(ms_spread(command_ms) + QStringLiteral(" (%1 requests)").arg(command_ms.size())),
+         QStringLiteral("p99 ≤ 5 ms"), r.complete && percentile(command_ms, 99) <= 5});
+    r.rows.push_back(
+        {QStringLiteral("Alpaca: %1 clients polling devicestate for %2 s, each on its own "
+                        "keep-alive connection")
+             .arg(polling_clients)
+             .arg(polling_seconds),
+         measured(QStringLiteral("%1 requests/s; answer time ").arg(num(per_second, 0)) +
+                  ms_spread(polling.ms)),
+         QStringLiteral("≥ 5000 requests/s, p99 ≤ 25 ms"),
+         r.complete && per_second >= 5000 && percentile(polling.ms, 99) <= 25});
+    r.rows.push_back(
+        {QStringLiteral("Alpaca: idle %1 s, connected to the inverter, no traffic")
+             .arg(idle_seconds),
+         measured(QStringLiteral("CPU %1 ms (utime + stime, counted in ticks of %2 ms)")
+                      .arg(num(idle_cpu_ms, 0))
+                      .arg(1000 / sysconf(_SC_CLK_TCK))),
+         QStringLiteral("CPU < 10 ms"), r.complete && idle_cpu_ms < 10});
+    r.notes << QStringLiteral("Alpaca: the %1 polling clients run in one thread of the benchmark, "
+                              "on the same processors as lumivaned (see the machine above), so "
+                              "they compete with it for them: during the %2 s of polling "
+                              "lumivaned used %3 ms of processor time and the clients %4 ms.")
+                   .arg(polling_clients)
+                   .arg(polling_seconds)
+                   .arg(num(server_cpu_ms, 0), num(clients_cpu_ms, 0));
+    return r;
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "results.h"
+
+#include <QString>
+
+// lumivaned, started from `program` with a pseudo-terminal as the inverter and
+// connected to it: a brightness request to its command on the line, its idle
+// cost, and many clients polling the device state at once. One row each.
+Results alpaca_results(const QString& program);
