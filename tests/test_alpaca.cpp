@@ -175,6 +175,9 @@ private slots:
         QTest::newRow("body over 4 KiB")
             << "PUT /x HTTP/1.1\r\nContent-Length: 4097\r\n\r\n" + QByteArray(4097, 'a') << 413;
         QTest::newRow("malformed request line") << QByteArray("GET /\r\n\r\n") << 400;
+        QTest::newRow("two lengths")
+            << QByteArray("PUT /x HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab")
+            << 400;
         QTest::newRow("chunked body")
             << QByteArray("PUT /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n") << 501;
         QTest::newRow("idle with half a request") << QByteArray("GET /setup HT") << 408;

@@ -81,7 +81,11 @@ std::variant<std::monostate, HttpRequest, HttpRefusal> HttpRequestReader::next()
     if (!request.header("transfer-encoding").isEmpty())
         return refuse(501, "Transfer encodings are not supported");
 
+    // Two lengths that differ leave the body's end in doubt.
     const QByteArray length_text = request.header("content-length");
+    for (const auto& [name, value] : std::as_const(request.headers))
+        if (name == "content-length" && value != length_text)
+            return refuse(400, "Conflicting Content-Length");
     const std::optional<qsizetype> length =
         length_text.isEmpty() ? std::optional<qsizetype>(0) : content_length(length_text);
     if (!length) return refuse(400, "Malformed Content-Length");

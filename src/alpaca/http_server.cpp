@@ -12,6 +12,9 @@ public:
     Connection(QTcpSocket* s, const HttpServer::Handler& h, QObject* parent)
         : QObject(parent), socket(s), handler(h) {
         socket->setParent(this);
+        // What a client sends ahead waits in the system, not here: while a
+        // request is being answered, nothing more is read.
+        socket->setReadBufferSize(HttpRequestReader::head_limit + HttpRequestReader::body_limit);
         idle.setSingleShot(true);
         connect(&idle, &QTimer::timeout, this, &Connection::idled);
         connect(socket, &QTcpSocket::readyRead, this, &Connection::read);
@@ -20,19 +23,24 @@ public:
     }
 
 private:
+    // Serves the requests that the bytes received so far complete, in order,
+    // until one waits for its answer.
     void read() {
-        reader.feed(socket->readAll());
-        serve();
+        if (answering || closing || reading) return;
+        reading = true;
+        do {
+            reader.feed(socket->readAll());
+            serve();
+        } while (!answering && !closing && socket->bytesAvailable() > 0);
+        reading = false;
     }
 
     void serve() {
         while (!answering && !closing) {
             auto next = reader.next();
-            if (std::holds_alternative<std::monostate>(next)) break;
-            if (const auto* refusal = std::get_if<HttpRefusal>(&next)) {
-                send(HttpAnswer::text(refusal->status, refusal->reason), false);
-                break;
-            }
+            if (std::holds_alternative<std::monostate>(next)) return;
+            if (const auto* refusal = std::get_if<HttpRefusal>(&next))
+                return send(HttpAnswer::text(refusal->status, refusal->reason), false);
             const HttpRequest request = std::get<HttpRequest>(std::move(next));
             answering = true;
             idle.stop();
@@ -48,7 +56,7 @@ private:
         send(answer, keep_alive);
         if (keep_alive) {
             idle.start(HttpServer::idle_time);
-            serve();
+            read();
         }
     }
 
@@ -76,6 +84,7 @@ private:
     QTimer idle;
     bool answering = false;
     bool closing = false;
+    bool reading = false;
 };
 
 } // namespace
