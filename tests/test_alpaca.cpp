@@ -4,6 +4,7 @@
 // end on SIGTERM.
 #include "support/http_client.h"
 #include "support/lumivaned.h"
+#include "support/table.h"
 
 #include <QDeadlineTimer>
 #include <QJsonArray>
@@ -29,29 +30,29 @@ QJsonValue at(QJsonValue v, const QString& path) {
     return v;
 }
 
+// The JSON object that answers GET target.
+QJsonObject get(QTcpSocket& socket, const QByteArray& target) {
+    return QJsonDocument::fromJson(exchange(socket, http_request("GET", target)).body).object();
+}
+
 } // namespace
 
 class AlpacaTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() {
-        QVERIFY(server.http_port() != 0);
-        client.connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
-        QVERIFY(client.waitForConnected());
-    }
+    void initTestCase() { QVERIFY(client.waitForConnected()); }
 
     // One keep-alive connection, the rows in order: each sends its request (if
     // any), reads the exact bytes on the line, has the inverter answer, and
     // checks the answer. "~" retries the request until the answer matches.
     void members_data() {
-        QTest::addColumn<QString>("request");  // "GET target" or "PUT target body"
-        QTest::addColumn<QByteArray>("line");  // what the server sends the inverter
-        QTest::addColumn<QByteArray>("reply"); // what the inverter answers
-        QTest::addColumn<QString>("expect");   // status, then path=JSON pairs
-        const auto row = [](const char* request, const char* line, const char* reply,
-                            const char* expect) {
-            QTest::newRow(request) << request << QByteArray(line) << QByteArray(reply) << expect;
-        };
+        // The request, "GET target" or "PUT target body"; the line, what the server
+        // sends the inverter; the reply, what the inverter answers; what is expected,
+        // the status, then path=JSON pairs. Each row is named after its request.
+        const Table<QString, QByteArray, QByteArray, QString> table("request", "line", "reply",
+                                                                    "expect");
+        const auto row = [&](const char* request, const char* line, const char* reply,
+                             const char* expect) { table(request, request, line, reply, expect); };
         row("GET /management/apiversions", "", "", "200 Value=[1]");
         row("GET /management/v1/configureddevices", "", "",
             "200 Value/0/DeviceType=\"CoverCalibrator\" Value/0/DeviceNumber=0");
@@ -168,26 +169,22 @@ private slots:
 
     // Each limit answers with its status and a text, and closes the connection.
     void limits_data() {
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<int>("status");
-        QTest::newRow("head over 8 KiB")
-            << http_request("GET", "/management/apiversions?" + QByteArray(9000, 'a')) << 431;
-        QTest::newRow("body over 4 KiB")
-            << "PUT /x HTTP/1.1\r\nContent-Length: 4097\r\n\r\n" + QByteArray(4097, 'a') << 413;
-        QTest::newRow("malformed request line") << QByteArray("GET /\r\n\r\n") << 400;
-        QTest::newRow("two lengths")
-            << QByteArray("PUT /x HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab")
-            << 400;
-        QTest::newRow("chunked body")
-            << QByteArray("PUT /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n") << 501;
-        QTest::newRow("idle with half a request") << QByteArray("GET /setup HT") << 408;
-        QTest::newRow("idle") << QByteArray() << 0;
+        const Table<QByteArray, int> row("request", "status");
+        row("head over 8 KiB",
+            http_request("GET", "/management/apiversions?" + QByteArray(9000, 'a')), 431);
+        row("body over 4 KiB",
+            "PUT /x HTTP/1.1\r\nContent-Length: 4097\r\n\r\n" + QByteArray(4097, 'a'), 413);
+        row("malformed request line", "GET /\r\n\r\n", 400);
+        row("two lengths", "PUT /x HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab",
+            400);
+        row("chunked body", "PUT /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 501);
+        row("idle with half a request", "GET /setup HT", 408);
+        row("idle", "", 0);
     }
 
     void limits() {
         QFETCH(QByteArray, request);
-        QTcpSocket socket;
-        socket.connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
+        HttpConnection socket(server.http_port());
         QVERIFY(socket.waitForConnected());
         const HttpReply answer = exchange(socket, request, 8000);
         QTEST(answer.status, "status");
@@ -197,27 +194,21 @@ private slots:
 
     void connections_are_capped() {
         client.abort(); // long closed by the server for idling
-        std::vector<std::unique_ptr<QTcpSocket>> open;
+        std::vector<std::unique_ptr<HttpConnection>> open;
         for (int i = 0; i < 64; ++i) {
-            open.push_back(std::make_unique<QTcpSocket>());
-            open.back()->connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
-            QVERIFY(open.back()->waitForConnected());
+            open.push_back(std::make_unique<HttpConnection>(server.http_port()));
             // Each is accepted and served before the next comes.
             QCOMPARE(exchange(*open.back(), http_request("GET", "/management/apiversions")).status,
                      200);
         }
-        QTcpSocket one_more;
-        one_more.connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
-        QVERIFY(one_more.waitForConnected());
+        HttpConnection one_more(server.http_port());
         QCOMPARE(read_reply(one_more).status, 503);
         // A place that frees up is taken again.
         open.pop_back();
         bool served = false;
         for (const QDeadlineTimer deadline(5000); !served && !deadline.hasExpired();) {
-            QTcpSocket next;
-            next.connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
-            served = next.waitForConnected() &&
-                     exchange(next, http_request("GET", "/management/apiversions")).status == 200;
+            HttpConnection next(server.http_port());
+            served = exchange(next, http_request("GET", "/management/apiversions")).status == 200;
         }
         QVERIFY(served);
     }
@@ -237,41 +228,26 @@ private slots:
     // A device chosen on the setup page, here a comN link in the configuration
     // folder, is offered, saved and used again after a restart, as is the UniqueID.
     void choices_survive_a_restart() {
-        QTcpSocket socket;
-        socket.connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
-        QVERIFY(socket.waitForConnected());
+        HttpConnection socket(server.http_port());
         server.inverter.link_as_port(server.config_path(), 3);
         const QString com3 = server.config_path() + "/com3";
-        const auto state = [&socket] {
-            const HttpReply r = exchange(socket, http_request("GET", setup + "state"));
-            return QJsonDocument::fromJson(r.body).object();
-        };
-        QVERIFY(state()["Devices"].toArray().contains(com3));
+        QVERIFY(get(socket, setup + "state")["Devices"].toArray().contains(com3));
         QCOMPARE(exchange(socket, http_request("PUT", setup + "serial", "Serial=" + com3.toUtf8()))
                      .status,
                  200);
-        const auto unique_id = [](QTcpSocket& s) {
-            const HttpReply r =
-                exchange(s, http_request("GET", "/management/v1/configureddevices"));
-            return at(QJsonDocument::fromJson(r.body).object(), "Value/0/UniqueID").toString();
-        };
-        const QString id = unique_id(socket);
+        const QByteArray devices = "/management/v1/configureddevices";
+        const QString id = at(get(socket, devices), "Value/0/UniqueID").toString();
         QVERIFY(!id.isEmpty());
 
         Lumivaned again(QStringLiteral(LUMIVANED), server.config_path());
-        QTcpSocket other;
-        other.connectToHost(QStringLiteral("127.0.0.1"), again.http_port());
-        QVERIFY(other.waitForConnected());
-        QCOMPARE(unique_id(other), id);
-        const HttpReply r = exchange(other, http_request("GET", setup + "state"));
-        QCOMPARE(QJsonDocument::fromJson(r.body)["Serial"].toString(), com3);
+        HttpConnection other(again.http_port());
+        QCOMPARE(at(get(other, devices), "Value/0/UniqueID").toString(), id);
+        QCOMPARE(get(other, setup + "state")["Serial"].toString(), com3);
     }
 
     // SIGTERM hands the panel back to its knob, drained, and ends cleanly.
     void sigterm_hands_control_back() {
-        QTcpSocket socket;
-        socket.connectToHost(QStringLiteral("127.0.0.1"), server.http_port());
-        QVERIFY(socket.waitForConnected());
+        HttpConnection socket(server.http_port());
         socket.write(http_request("PUT", device + "connected", "Connected=true"));
         socket.flush();
         QCOMPARE(server.inverter.read(3), QByteArray(":O#"));
@@ -286,7 +262,7 @@ private slots:
 
 private:
     Lumivaned server{QStringLiteral(LUMIVANED)};
-    QTcpSocket client;
+    HttpConnection client{server.http_port()};
     qint64 requests = 0;
 };
 

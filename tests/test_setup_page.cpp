@@ -2,6 +2,7 @@
 // chromedriver's WebDriver API) on a phone-sized touch screen, with a
 // pseudo-terminal as the inverter: it connects, moves the duty by keyboard,
 // shows a knob report, and keeps showing a running exposure after a reload.
+#include "support/free_port.h"
 #include "support/http_client.h"
 #include "support/lumivaned.h"
 

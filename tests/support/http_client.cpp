@@ -4,30 +4,24 @@
 
 HttpReply read_reply(QTcpSocket& socket, int timeout_ms) {
     const QDeadlineTimer deadline(timeout_ms);
-    QByteArray data;
-    const auto fill = [&](qsizetype size) {
-        while (data.size() < size && !deadline.hasExpired()) {
-            if (socket.bytesAvailable() == 0 &&
-                !socket.waitForReadyRead(int(deadline.remainingTime())))
-                return false;
-            data += socket.read(size - data.size());
-        }
-        return data.size() >= size;
+    const auto arrived = [&](const auto& enough) {
+        while (!enough())
+            if (!socket.waitForReadyRead(int(deadline.remainingTime()))) return false;
+        return true;
     };
-    while (!data.contains("\r\n\r\n")) {
-        if (!fill(data.size() + 1)) return {};
-    }
+    // The head line by line, up to the blank line, then the body it announces.
     HttpReply reply;
-    const qsizetype head_end = data.indexOf("\r\n\r\n") + 4;
     qsizetype length = 0;
-    for (const QByteArray& line : data.first(head_end).split('\n')) {
-        const QByteArray l = line.trimmed();
-        if (l.startsWith("HTTP/1.1 ")) reply.status = l.mid(9, 3).toInt();
-        if (l.toLower().startsWith("content-type:")) reply.content_type = l.mid(13).trimmed();
-        if (l.toLower().startsWith("content-length:")) length = l.mid(15).trimmed().toInt();
-    }
-    if (!fill(head_end + length)) return {};
-    reply.body = data.sliced(head_end);
+    QByteArray line;
+    do {
+        if (!arrived([&] { return socket.canReadLine(); })) return {};
+        line = socket.readLine().trimmed();
+        if (line.startsWith("HTTP/1.1 ")) reply.status = line.mid(9, 3).toInt();
+        if (line.toLower().startsWith("content-type:")) reply.content_type = line.mid(13).trimmed();
+        if (line.toLower().startsWith("content-length:")) length = line.mid(15).trimmed().toInt();
+    } while (!line.isEmpty());
+    if (!arrived([&] { return socket.bytesAvailable() >= length; })) return {};
+    reply.body = socket.read(length);
     return reply;
 }
 

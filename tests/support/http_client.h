@@ -10,6 +10,14 @@ struct HttpReply {
     QByteArray body;
 };
 
+// A connection to a port on loopback, made before it is used.
+struct HttpConnection : QTcpSocket {
+    explicit HttpConnection(quint16 port) {
+        connectToHost(QStringLiteral("127.0.0.1"), port);
+        waitForConnected();
+    }
+};
+
 // Reads one answer (its head and Content-Length body) from the socket.
 HttpReply read_reply(QTcpSocket& socket, int timeout_ms = 3000);
 // Writes `request` as it stands and reads the answer.

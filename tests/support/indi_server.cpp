@@ -1,25 +1,11 @@
 #include "indi_server.h"
 
-#include <netinet/in.h>
+#include "free_port.h"
+
 #include <sys/socket.h>
-#include <unistd.h>
 
-namespace {
-
-QString free_port() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    socklen_t size = sizeof address;
-    bind(s, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-    close(s);
-    return QString::number(ntohs(address.sin_port));
-}
-
-} // namespace
-
-IndiServer::IndiServer(const QString& driver_) : port_number(free_port()), driver(driver_) {
+IndiServer::IndiServer(const QString& driver_)
+    : port_number(QString::number(free_port(SOCK_STREAM))), driver(driver_) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), home.path());
     server.setProcessEnvironment(environment);

@@ -27,6 +27,3 @@ private:
     quint16 http = 0;
     quint16 discovery = 0;
 };
-
-// A port that no socket of `type` (SOCK_STREAM, SOCK_DGRAM) holds on loopback now.
-quint16 free_port(int type);

@@ -19,18 +19,16 @@ struct PanelFixture {
     // The port file and the preset file hold these bytes, unless they are null.
     explicit PanelFixture(const QByteArray& com_no = {}, const QByteArray& el_dat = {}) {
         pty.link_as_port(dir.path(), 3);
-        if (!com_no.isNull()) write_file("com_no.txt", com_no);
-        if (!el_dat.isNull()) write_file("el_dat.txt", el_dat);
+        for (const auto& [name, bytes] :
+             {std::pair{"com_no.txt", com_no}, {"el_dat.txt", el_dat}}) {
+            QFile f(dir.filePath(name));
+            if (!bytes.isNull())
+                QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        }
         // The program-wide values start at zero, as in a new program.
         start::cur_duty = start::cur_freq = 0;
         start::pre_duty.fill(0);
         start::pre_freq.fill(0);
-    }
-
-    void write_file(const QString& name, const QByteArray& bytes) const {
-        QFile f(dir.filePath(name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        QCOMPARE(f.write(bytes), bytes.size());
     }
 
     QByteArray read_file(const QString& name) const {

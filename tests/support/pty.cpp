@@ -10,14 +10,14 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-QByteArray read_from(int fd, qsizetype expected, int timeout_ms) {
+QByteArray Pty::read(qsizetype expected, int timeout_ms) {
     QByteArray got;
     const QDeadlineTimer deadline(timeout_ms);
     while (got.size() < expected) {
-        pollfd p{fd, POLLIN, 0};
+        pollfd p{master, POLLIN, 0};
         if (::poll(&p, 1, int(deadline.remainingTime())) <= 0) break;
         char buf[512];
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        const ssize_t n = ::read(master, buf, sizeof buf);
         if (n > 0) got.append(buf, n);
         if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) break;
     }

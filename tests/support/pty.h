@@ -4,9 +4,6 @@
 #include <QString>
 #include <termios.h>
 
-// What arrives on fd until `expected` bytes are there or timeout_ms has passed.
-QByteArray read_from(int fd, qsizetype expected, int timeout_ms);
-
 // A real pseudo-terminal for serial tests: the program opens the slave side as
 // its port, the test plays the inverter on the master side.
 class Pty {
@@ -22,9 +19,7 @@ public:
 
     // Everything the program has written, waiting up to timeout_ms for at
     // least `expected` bytes; returns early once they are there.
-    QByteArray read(qsizetype expected, int timeout_ms = 2000) {
-        return read_from(master, expected, timeout_ms);
-    }
+    QByteArray read(qsizetype expected, int timeout_ms = 2000);
     // Waits until the line has been quiet for quiet_ms and returns what came.
     QByteArray read_quiet(int quiet_ms = 100);
     // Writes all of bytes, waiting while the line's buffer is full.
