@@ -8,6 +8,7 @@
 #include "support/pty.h"
 #include "support/recording_panel.h"
 #include "support/recording_toolkit.h"
+#include "support/table.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,21 +80,17 @@ private slots:
     }
 
     void reports_change_the_panel_data() {
-        QTest::addColumn<QByteArray>("bytes"); // "|": the far end waits until all is read
-        QTest::addColumn<QString>("changes");
-        QTest::addColumn<int>("duty_code");
-        const auto row = [](const char* name, const QByteArray& bytes, const char* changes,
-                            int duty_code = 0) {
-            QTest::newRow(name) << bytes << QString::fromLatin1(changes) << duty_code;
-        };
-        row("shutter active, after spaces", ":  CAS1#", "Shape3=red");
-        row("shutter done, with the sound", ":CAS0#", "Shape3=menu se-033.mp3");
-        row("PC control", ":ELC1#", "Shape1(0)=orange Shape1(1)=unlit View_init(2)");
-        row("any other control flag", ":ELC2#", "Shape1(0)=unlit Shape1(1)=orange View_init(1)");
-        row("voltage mode", ":ELM0#", "Shape4(0)=orange Shape4(1)=unlit");
-        row("any other mode flag", ":ELM#", "Shape4(0)=unlit Shape4(1)=orange");
+        // The bytes, "|" where the far end waits until all is read; the changes on the
+        // panel; the duty code in force then.
+        const Table<QByteArray, QString, int> row("bytes", "changes", "duty_code");
+        row("shutter active, after spaces", ":  CAS1#", "Shape3=red", 0);
+        row("shutter done, with the sound", ":CAS0#", "Shape3=menu se-033.mp3", 0);
+        row("PC control", ":ELC1#", "Shape1(0)=orange Shape1(1)=unlit View_init(2)", 0);
+        row("any other control flag", ":ELC2#", "Shape1(0)=unlit Shape1(1)=orange View_init(1)", 0);
+        row("voltage mode", ":ELM0#", "Shape4(0)=orange Shape4(1)=unlit", 0);
+        row("any other mode flag", ":ELM#", "Shape4(0)=unlit Shape4(1)=orange", 0);
         row("duty and frequency", ":EFQ45#\r\n:EDU50#", "Label1(1)=450Hz Label1(0)=100%", 50);
-        row("beep; keywords are case-sensitive", ":fqs#:FQS#:edu25#:Elc1#", "beep");
+        row("beep; keywords are case-sensitive", ":fqs#:FQS#:edu25#:Elc1#", "beep", 0);
         row("more than a half up", ":EDU.7#", "Label1(0)=1.4%", 1);
         row("split across reads", ":EFQ45#:E|DU2|5#", "Label1(1)=450Hz Label1(0)=50%", 25);
     }

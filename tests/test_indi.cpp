@@ -8,6 +8,7 @@
 #include "support/pty.h"
 #include "support/recording_panel.h"
 #include "support/recording_toolkit.h"
+#include "support/table.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -72,14 +73,13 @@ private slots:
     }
 
     void refused_requests_send_nothing_data() {
-        QTest::addColumn<QString>("request"); // a setting for indi_setprop, or raw XML
-        QTest::addColumn<QString>("kept");    // an element that keeps its value
-        for (const char* setting :
+        // A setting for indi_setprop, or raw XML; an element that keeps its value.
+        const Table<QString, QString> row("request", "kept");
+        for (const QString setting :
              {"SHUTTER_EXPOSURE.EXPOSURE_SECONDS=-5", "FREQUENCY.FREQUENCY_HZ=nan",
               "FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=nan",
               "FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=102"})
-            QTest::newRow(setting)
-                << QString::fromLatin1(setting) << QString::fromLatin1(setting).section(u'=', 0, 0);
+            row(setting, setting, setting.section(u'=', 0, 0));
         const QString xml =
             QStringLiteral(R"(<newSwitchVector device="Lumivane" name="%1">)"
                            R"(<oneSwitch name="%2">%3</oneSwitch></newSwitchVector>)");
@@ -87,10 +87,10 @@ private slots:
                                               {"ADJUST_MODE", "MODE_VOLTAGE"},
                                               {"CAMERA_SHUTTER", "SHUTTER_OPEN"},
                                               {"FLAT_LIGHT_CONTROL", "FLAT_LIGHT_ON"}})
-            QTest::newRow(property)
-                << xml.arg(property, "NONE", "On") << QStringLiteral("%1.%2").arg(property, first);
-        QTest::newRow("no switch on") << xml.arg("CAMERA_SHUTTER", "SHUTTER_CLOSED", "Off")
-                                      << "CAMERA_SHUTTER.SHUTTER_CLOSED";
+            row(property, xml.arg(property, "NONE", "On"),
+                QStringLiteral("%1.%2").arg(property, first));
+        row("no switch on", xml.arg("CAMERA_SHUTTER", "SHUTTER_CLOSED", "Off"),
+            "CAMERA_SHUTTER.SHUTTER_CLOSED");
     }
 
     void refused_requests_send_nothing() {

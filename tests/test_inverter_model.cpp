@@ -5,6 +5,7 @@
 #include "protocol/inverter_model.h"
 #include "protocol/report.h"
 #include "protocol/report_number.h"
+#include "support/table.h"
 
 #include <QHash>
 #include <QTest>
@@ -37,11 +38,8 @@ class ModelTest : public QObject {
     Q_OBJECT
 private slots:
     void bytes_read_as_reports_data() {
-        QTest::addColumn<QByteArray>("bytes"); // "|" between chunks
-        QTest::addColumn<QString>("reports");
-        const auto row = [](const char* name, const QByteArray& bytes, const char* reports) {
-            QTest::newRow(name) << bytes << QString::fromLatin1(reports);
-        };
+        // The bytes, "|" between chunks, and the reports read from them.
+        const Table<QByteArray, QString> row("bytes", "reports");
         row("no number is zero", ":EDU#:EFQab#:EDU--#", "duty 0 0 frequency 0 0 duty 0 0");
         row("digits end at any other", ":EFQ5#:EDU9x#", "frequency 5 5 duty 9 9");
         row("blanks around a digit", ":EDU 7#:EFQ7 #", "duty 7 7 frequency 7 7");
@@ -63,16 +61,14 @@ private slots:
     }
 
     void scripts_data() {
-        QTest::addColumn<QString>("script"); // actions, ";" between them
-        QTest::addColumn<QString>("sent");   // every command, in order
-        QTest::addColumn<QString>("expect"); // name=value/status of what is shown, and counts
-        // A script starts connected, the PC in control, unless it starts with "~".
-        const auto row = [](const char* name, QString script, QString sent, const char* expect) {
-            if (!script.startsWith(u'~')) {
-                script.prepend("open;<:ELC1#;");
-                sent.prepend(":O#");
-            }
-            QTest::newRow(name) << script.remove(u'~') << sent << QString::fromLatin1(expect);
+        // The script, actions with ";" between them; every command sent, in order;
+        // name=value/status of what is shown, and counts. A script starts connected,
+        // the PC in control, unless it starts with "~".
+        const Table<QString, QString, QString> table("script", "sent", "expect");
+        const auto row = [&](const char* name, QString script, QString sent, const char* expect) {
+            const bool open = !script.startsWith(u'~');
+            table(name, open ? "open;<:ELC1#;" + script : script.mid(1), open ? ":O#" + sent : sent,
+                  expect);
         };
         // The link.
         row("any control report answers", "~open;<:ELC0#", ":O#", "link=online pc=0/alert");

@@ -2,6 +2,7 @@
 // are due, taken at given times; the writes that come out, and when it wants
 // to be asked again.
 #include "reply_shaper.h"
+#include "support/table.h"
 
 #include <QTest>
 
@@ -9,14 +10,10 @@ class SimReplyTest : public QObject {
     Q_OBJECT
 private slots:
     void shaping_data() {
-        QTest::addColumn<QString>("options"); // "merge", "split" (seeded with 7)
-        QTest::addColumn<QString>("pushes");  // frame@due in ms, in the order made
-        QTest::addColumn<QString>("takes");   // time:writes, "," between the writes
-        QTest::addColumn<int>("next");        // the next deadline afterwards; -1: none
-        const auto row = [](const char* name, const char* options, const char* pushes,
-                            const char* takes, int next) {
-            QTest::newRow(name) << options << pushes << takes << next;
-        };
+        // The options, "merge", "split" (seeded with 7); frame@due in ms, in the order
+        // pushed; time:writes taken, "," between the writes; the next deadline
+        // afterwards, -1 for none.
+        const Table<QString, QString, QString, int> row("options", "pushes", "takes", "next");
         row("when due, in order", "", "first@100 second@0 third@200", "99: 100:first,second", 200);
         row("merged in pairs", "merge", "a@0 b@10 c@10", "0: 10:ab", 60);
         row("one alone after 50 ms", "merge", "a@0", "0: 49: 50:a", -1);
