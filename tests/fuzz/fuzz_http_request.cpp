@@ -5,13 +5,9 @@
 // parameter is found under its name.
 #include "alpaca/http_request.h"
 #include "alpaca/parameters.h"
+#include "fuzz/check.h"
 
 #include <cstdint>
-#include <cstdlib>
-
-static void check(bool ok) {
-    if (!ok) std::abort();
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto input = QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size));

@@ -2,6 +2,7 @@
 // dispatcher: nothing may crash, the pending buffer stays bounded, nothing asks
 // the operator, and the panel only ever gets what a report can produce.
 #include "device/comm.h"
+#include "fuzz/check.h"
 #include "protocol/framing.h"
 #include "shared/start.h"
 #include "support/recording_panel.h"
@@ -9,11 +10,6 @@
 
 #include <QRegularExpression>
 #include <cstdint>
-#include <cstdlib>
-
-static void check(bool ok) {
-    if (!ok) std::abort();
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static RecordingPanel panel;

@@ -2,15 +2,11 @@
 // from 1 to 15 or nothing, and the file written for a port reads back as that
 // port. The preset table read (unreadable fields as 0) is written back, and the
 // written file reads again, whole, to the same table.
+#include "fuzz/check.h"
 #include "store/port_file.h"
 #include "store/preset_file.h"
 
 #include <cstdint>
-#include <cstdlib>
-
-static void check(bool ok) {
-    if (!ok) std::abort();
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto content = QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size));
