@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 #include <csignal>
@@ -76,10 +75,11 @@ class DesktopTest : public QObject {
     Q_OBJECT
 private slots:
     void focus_keys_and_wheel_data() {
-        // The port selector clicked first, or not; keys then typed; the wheel then
-        // turned over the port selector; what is sent before the click on the
-        // duty's "▲" that follows; com_no.txt afterwards.
-        const Table<bool, QString, int, QByteArray, QByteArray> row("focused", "keys", "notches",
+        // The port selector clicked first, or not; keys then typed; the X button then
+        // clicked over the port selector (5: the wheel turned a notch towards the
+        // operator); what is sent before the click on the duty's "▲" that follows;
+        // com_no.txt afterwards.
+        const Table<bool, QString, int, QByteArray, QByteArray> row("focused", "keys", "button",
                                                                     "sent", "stored");
         // Typed text never acts; the click on "▲" takes the focus from it.
         for (const QString end : {"Return", "KP_Enter", "Tab", ""})
@@ -87,8 +87,8 @@ private slots:
                 "ctrl+a C O M 5 " + end, 0, "", "");
         row("selector, arrow key", true, "Down", 0, "", "2\r\n");
         row("selector, from the list", true, "alt+Down Down Return", 0, "", "2\r\n");
-        row("selector, wheel, not focused", false, "", -1, "", "");
-        row("selector, wheel, focused", true, "", -1, "", "2\r\n");
+        row("selector, wheel, not focused", false, "", 5, "", "");
+        row("selector, wheel, focused", true, "", 5, "", "2\r\n");
         const QString back = QStringLiteral("shift+Tab ");
         for (const QString enter : {"Return", "KP_Enter"}) {
             row("shutter, " + enter, true, "Tab " + enter, 0, "", "");
@@ -102,7 +102,7 @@ private slots:
     void focus_keys_and_wheel() {
         QFETCH(bool, focused);
         QFETCH(QString, keys);
-        QFETCH(int, notches);
+        QFETCH(int, button);
         QFETCH(QByteArray, sent);
         QFETCH(QByteArray, stored);
         DesktopPanel panel;
@@ -112,7 +112,7 @@ private slots:
         const QImage selector = panel.grab(selector_area);
         if (focused) panel.click(selector_text);
         if (!keys.isEmpty()) QVERIFY(panel.key(keys));
-        if (notches != 0) panel.wheel(selector_text, notches);
+        if (button != 0) panel.click(selector_text, button);
         // The line is open and no box is in the way: the click is heard after what went before.
         panel.click(duty_up);
         QCOMPARE(panel.pty.read(sent.size() + 4, 5000), sent + ":D01");
@@ -246,9 +246,7 @@ private slots:
         file.close();
         // A media registry of its own: the first sound also meets the registry scan
         // of a machine that never used the media stack.
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("GST_REGISTRY", panel.path("registry.bin"));
-        panel.process.setProcessEnvironment(environment);
+        panel.environment.insert("GST_REGISTRY", panel.path("registry.bin"));
         const QString trace = panel.path("trace");
         QVERIFY(panel.start(
             {}, {"strace", "-f", "-qq", "--seccomp-bpf", "-e", "trace=openat", "-o", trace}));
@@ -280,9 +278,8 @@ private slots:
         QFETCH(int, signal);
         DesktopPanel panel;
         // With no X server at all, the program says so in one line.
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("DISPLAY", ":0.99");
-        panel.process.setProcessEnvironment(environment);
+        panel.environment.insert("DISPLAY", ":0.99");
+        panel.process.setProcessEnvironment(panel.environment);
         panel.process.setProcessChannelMode(QProcess::SeparateChannels);
         panel.process.start(panel.path("lumivane"));
         QVERIFY(panel.process.waitForFinished(10000));
@@ -293,13 +290,13 @@ private slots:
         QProcess xvfb; // it writes its display number once it takes clients
         xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
         QVERIFY(xvfb.waitForReadyRead(30000));
-        environment.insert("DISPLAY", ':' + QString::fromLatin1(xvfb.readAll()).trimmed());
-        panel.process.setProcessEnvironment(environment);
+        panel.environment.insert("DISPLAY", ':' + QString::fromLatin1(xvfb.readAll()).trimmed());
+        panel.process.setProcessEnvironment(panel.environment);
         const QString trace = panel.path("trace");
         panel.process.start("strace", {"-f", "-qq", "-e", "trace=write,ioctl,close", "-o", trace,
                                        panel.path("lumivane")});
         QProcess xdotool; // takes control with a click, and names the program
-        xdotool.setProcessEnvironment(environment);
+        xdotool.setProcessEnvironment(panel.environment);
         xdotool.start("xdotool",
                       {"search", "--sync", "--onlyvisible", "--name", "^Lumivane ver1.54$",
                        "mousemove", "--window", "%1", QString::number(pc_button.x()),
@@ -335,12 +332,10 @@ private slots:
     void text_and_lamps_on_any_theme() {
         QFETCH(QString, config);
         DesktopPanel panel;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         if (!config.isEmpty()) {
-            environment.insert("XDG_CONFIG_HOME", config);
-            environment.insert("QT_QPA_PLATFORMTHEME", "qt6ct");
+            panel.environment.insert("XDG_CONFIG_HOME", config);
+            panel.environment.insert("QT_QPA_PLATFORMTHEME", "qt6ct");
         }
-        panel.process.setProcessEnvironment(environment);
         QVERIFY(panel.start());
         QVERIFY(take_pc_control(panel));
         // Inside any frame: a heading, a read-out, the port label and selector, an

@@ -35,6 +35,7 @@ DesktopPanel::~DesktopPanel() {
 
 bool DesktopPanel::start(const QStringList& args, const QStringList& launcher) {
     process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setProcessEnvironment(environment);
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
     const QStringList command = launcher + QStringList{path("lumivane")} + args;
     process.start(command.first(), command.mid(1));
@@ -55,10 +56,6 @@ void DesktopPanel::pointer(QPoint at, const QStringList& actions) {
     run("xdotool", QStringList{"mousemove", "--window", window, QString::number(at.x()),
                                QString::number(at.y())} +
                        actions);
-}
-
-void DesktopPanel::wheel(QPoint at, int notches) {
-    pointer(at, {"click", "--repeat", QString::number(std::abs(notches)), notches > 0 ? "4" : "5"});
 }
 
 bool DesktopPanel::key(const QString& keys, const QString& to) {

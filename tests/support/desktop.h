@@ -28,8 +28,6 @@ public:
     void click(QPoint at, int button = 1) { pointer(at, {"click", QString::number(button)}); }
     void press(QPoint at, int button = 1) { pointer(at, {"mousedown", QString::number(button)}); }
     void release(QPoint at, int button = 1) { pointer(at, {"mouseup", QString::number(button)}); }
-    // Turns the wheel by whole notches, away from the operator when positive.
-    void wheel(QPoint at, int notches);
     // Keys by their X names, separated by spaces ("ctrl+a Return"), sent to the
     // window `to` (by default the panel's) after activating it; false if the
     // window could not be activated or the keys not sent.
@@ -45,6 +43,8 @@ public:
     QTemporaryDir dir;
     Pty pty;
     QProcess process;
+    // The program's environment, the test's own until changed; start() applies it.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QString window;
 
 private:
