@@ -56,8 +56,7 @@ private slots:
         QVERIFY(shows("#link", "Connected"));
 
         // The arrow key moves the duty one step, 2 %: duty code 1.
-        const QString range = element("#dutyrange");
-        call("POST", "/element/" + range + "/value", QJsonObject{{"text", "\uE014"}});
+        call("POST", element("#dutyrange") + "/value", QJsonObject{{"text", "\uE014"}});
         QCOMPARE(server.inverter.read(4), QByteArray(":D01"));
         server.inverter.write(":EDU01#");
         QVERIFY(shows("#duty", "2 %"));
@@ -98,20 +97,20 @@ private:
              {{"url", QStringLiteral("http://127.0.0.1:%1/setup").arg(server.http_port())}});
     }
 
+    // The path of the element that `css` selects.
     QString element(const char* css) {
-        return call("POST", "/element", {{"using", "css selector"}, {"value", css}})
-            .toObject()
-            .begin()
-            ->toString();
+        const QJsonValue found =
+            call("POST", "/element", {{"using", "css selector"}, {"value", css}});
+        return "/element/" + found.toObject().begin()->toString();
     }
 
-    void click(const char* css) { call("POST", "/element/" + element(css) + "/click"); }
+    void click(const char* css) { call("POST", element(css) + "/click"); }
 
     // Whether the element's text (or property) reads `text` within 3 s.
     bool shows(const char* css, const QString& text, const QString& property = {}) {
         for (const QDeadlineTimer deadline(3000); !deadline.hasExpired();) {
-            const QString path = "/element/" + element(css) +
-                                 (property.isEmpty() ? "/text" : "/property/" + property);
+            const QString path =
+                element(css) + (property.isEmpty() ? "/text" : "/property/" + property);
             if (call("GET", path).toString() == text) return true;
         }
         return false;
