@@ -3,6 +3,7 @@
 #include "panel/qt_toolkit.h"
 #include "panel/toolkit_end.h"
 #include "shared/ending_signals.h"
+#include "store/settings_folder.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -20,7 +21,9 @@ int main(int argc, char* argv[]) {
     icon.addFile(QStringLiteral(":/icons/lumivane-32.png"), QSize(32, 32));
     app.setWindowIcon(icon);
     QtToolkit toolkit;
-    Form1 form(toolkit, QCoreApplication::applicationDirPath());
+    const QString program_dir = QCoreApplication::applicationDirPath();
+    Form1 form(toolkit, program_dir,
+               QString::fromStdString(settings_folder(program_dir.toStdString())));
     // Logout, shutdown or Ctrl-C end the program as closing the window does:
     // control goes back to the front panel before the port closes.
     const EndingSignals on_end(ending, [&form] { form.Form_Unload(); });

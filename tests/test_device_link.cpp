@@ -22,7 +22,7 @@ private slots:
         pty->link_as_port(dir.path(), 1);
         panel = std::make_unique<RecordingPanel>();
         toolkit = std::make_unique<RecordingToolkit>();
-        comm = std::make_unique<COMM>(*panel, *toolkit, dir.path());
+        comm = std::make_unique<COMM>(*panel, *toolkit, dir.path(), dir.path());
         start::cur_duty = 0;
     }
 

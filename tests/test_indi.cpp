@@ -153,7 +153,7 @@ private slots:
         inverter->link_as_port(dir.path(), 1);
         RecordingPanel panel;
         RecordingToolkit toolkit;
-        COMM comm(panel, toolkit, dir.path());
+        COMM comm(panel, toolkit, dir.path(), dir.path());
         comm.COMM1open();
         QCOMPARE(toolkit.boxes, QStringList{"通信エラー"});
         QVERIFY(!comm.MSComm1.PortOpen());
@@ -161,7 +161,7 @@ private slots:
         QCOMPARE(inverter->read_quiet(300), QByteArray(":F#"));
         comm.COMM1open();
         QVERIFY(comm.MSComm1.PortOpen());
-        COMM second(panel, toolkit, dir.path());
+        COMM second(panel, toolkit, dir.path(), dir.path());
         second.COMM1open();
         QVERIFY(!second.MSComm1.PortOpen());
         IndiClient client(server);

@@ -19,8 +19,9 @@ QString numeric_caption(const Report& report, int scale, const char* unit, qint1
 
 } // namespace
 
-COMM::COMM(PanelView& panel_, Toolkit& toolkit_, const QString& program_dir, QObject* parent)
-    : QObject(parent), MSComm1(program_dir), panel(panel_), toolkit(toolkit_),
+COMM::COMM(PanelView& panel_, Toolkit& toolkit_, const QString& program_dir,
+           const QString& settings_dir, QObject* parent)
+    : QObject(parent), MSComm1(settings_dir), panel(panel_), toolkit(toolkit_),
       sound_file(program_dir + QStringLiteral("/se-033.mp3")) {
     connect(&MSComm1, &MSComm::OnComm, this, &COMM::MSComm1_OnComm);
     connect(&MSComm1, &MSComm::LineLost, this, &COMM::line_lost);

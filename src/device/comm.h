@@ -14,7 +14,9 @@
 class COMM : public QObject {
     Q_OBJECT
 public:
-    COMM(PanelView& panel, Toolkit& toolkit, const QString& program_dir, QObject* parent = nullptr);
+    // The sound is in program_dir; the comN port links are in settings_dir.
+    COMM(PanelView& panel, Toolkit& toolkit, const QString& program_dir,
+         const QString& settings_dir, QObject* parent = nullptr);
 
     // Opens the port with the current port number unless it is open; tells the
     // operator when no port can be opened.

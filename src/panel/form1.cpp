@@ -40,8 +40,9 @@ QLabel* unit_label(const QString& caption, const Twips& place, QWidget* row) {
 
 } // namespace
 
-Form1::Form1(Toolkit& toolkit_, const QString& program_dir_)
-    : toolkit(toolkit_), program_dir(program_dir_), comm(*this, toolkit_, program_dir_) {
+Form1::Form1(Toolkit& toolkit_, const QString& program_dir, const QString& settings)
+    : toolkit(toolkit_), settings_dir(settings.isEmpty() ? program_dir : settings),
+      comm(*this, toolkit_, program_dir, settings_dir) {
     setWindowTitle(QStringLiteral("Lumivane ver1.54"));
     setFont(gothic(9));
     setFixedSize(to_pixels({0, 0, 10620, 4170}).size());
@@ -130,7 +131,7 @@ void Form1::build_port_and_shutter() {
         ports << QStringLiteral("COM%1").arg(n);
     Combo1 = new ComboControl(ports, QStringLiteral("COM1"), {120, 3720, 1095, 300}, this);
     // A port number stands for a device file; the hint says which.
-    Combo1->setHint([this](int row) { return port_hint(row + 1, program_dir); });
+    Combo1->setHint([this](int row) { return port_hint(row + 1, settings_dir); });
     Command3[0] = new CommandButton(QStringLiteral("通信開始"), {1320, 3360, 1095, 255}, this);
     Command3[1] = new CommandButton(QStringLiteral("通信切断"), {1320, 3720, 1095, 255}, this);
     Shape3 = new Shape(Shape::Kind::Circle, shutter_start_colour, {2760, 3360, 255, 255}, this);

@@ -14,9 +14,9 @@
 class Form1 : public QWidget, public PanelView {
     Q_OBJECT
 public:
-    // program_dir holds the program's files: the port file, the preset file,
-    // the sound and the comN port links.
-    Form1(Toolkit& toolkit, const QString& program_dir);
+    // program_dir holds the program's files: the sound, and unless
+    // settings_dir is given, the port file, the preset file and the comN port links.
+    Form1(Toolkit& toolkit, const QString& program_dir, const QString& settings_dir = {});
 
     // Lifecycle (form1_lifecycle.cpp).
     // Window creation: offline view, blank preset boxes, the never-used buttons hidden.
@@ -123,7 +123,7 @@ private:
     void build_presets();
 
     Toolkit& toolkit;
-    QString program_dir;
+    QString settings_dir;
     COMM comm;
     bool shown_once = false;
     bool keep_old_presets = false; // back the preset file up before the next store

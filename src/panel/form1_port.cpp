@@ -5,7 +5,7 @@
 #include "store/port_file.h"
 
 QString Form1::port_file() const {
-    return program_dir + QStringLiteral("/com_no.txt");
+    return settings_dir + QStringLiteral("/com_no.txt");
 }
 
 void Form1::load_comm() {

@@ -33,7 +33,7 @@ void set_clamped(SliderControl* slider, qint16 code) {
 } // namespace
 
 QString Form1::preset_file() const {
-    return program_dir + QStringLiteral("/el_dat.txt");
+    return settings_dir + QStringLiteral("/el_dat.txt");
 }
 
 void Form1::mark_row(qint16 m) {

@@ -14,7 +14,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static RecordingPanel panel;
     static RecordingToolkit toolkit;
-    static COMM comm(panel, toolkit, QStringLiteral("/nonexistent"));
+    static COMM comm(panel, toolkit, QStringLiteral("/nonexistent"),
+                     QStringLiteral("/nonexistent"));
     // Lamps in the two colours a report sets, captions of a number of at most
     // two digits, and the two views.
     static const QRegularExpression change(

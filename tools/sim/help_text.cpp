@@ -9,7 +9,9 @@ looks for its ports. The line is 9600 baud, 8N1. Stops on q, Ctrl-C, SIGTERM
 or SIGHUP and removes the link.
 
 options:
-  --dir DIR     directory for the link (default: the directory of this program)
+  --dir DIR     directory for the link (default: the panel's settings folder,
+                the directory of this program, or ~/.local/share/lumivane
+                when that is not writable)
   --port N      port number 1..15; the link is named comN (default 1)
   --log FILE    also append the log to FILE
   --split       send replies in chunks of 1..3 bytes, one write per chunk

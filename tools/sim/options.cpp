@@ -2,6 +2,7 @@
 
 #include "help_text.h"
 #include "protocol/numbers.h"
+#include "store/settings_folder.h"
 
 #include <algorithm>
 #include <charconv>
@@ -101,7 +102,7 @@ std::optional<Options> parse_options(int argc, char** argv, int& exit_code) {
         const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
         if (n <= 0) return fail("cannot find the program's directory; give --dir");
         const std::string path(exe, size_t(n));
-        o.dir = path.substr(0, std::max<size_t>(path.rfind('/'), 1));
+        o.dir = settings_folder(path.substr(0, std::max<size_t>(path.rfind('/'), 1)));
     }
     return o;
 }
