@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the panel needs (only those missing), then
-# configures and builds the project into build/. Used by the README's commands.
+# configures and builds the project into build/ (not with --no-build). Used by
+# the README's commands.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,6 +20,8 @@ packages=(
   libx11-dev libxcb1-dev         # the benchmark watches the X server for the window
   libindi-dev indi-bin           # the INDI light-box driver; indiserver and its clients
   chromium chromium-driver       # the browser test of lumivaned's control page (WebDriver)
+  dpkg-dev file lintian          # builds the Debian package (dependencies by dpkg-shlibdeps), checks it
+  debootstrap systemd            # the package's test in a fresh Debian root; its units verified
 )
 
 missing=()
@@ -33,5 +36,6 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+[ "${1:-}" = --no-build ] && exit 0
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
