@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite: the tests, the same tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets
-# for a bounded time each.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz targets
+# for a bounded time each, and the Debian package in a fresh Debian root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -19,3 +19,6 @@ echo "== fuzz targets"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DLUMIVANE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j"$jobs"
 ctest --test-dir build-fuzz -j"$jobs" --output-on-failure
+
+echo "== package"
+tests/test_package.sh
