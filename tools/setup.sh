@@ -21,7 +21,7 @@ packages=(
   libindi-dev indi-bin           # the INDI light-box driver; indiserver and its clients
   chromium chromium-driver       # the browser test of lumivaned's control page (WebDriver)
   dpkg-dev file lintian          # builds the Debian package (dependencies by dpkg-shlibdeps), checks it
-  debootstrap systemd            # the package's test in a fresh Debian root; its units verified
+  debootstrap iproute2 systemd   # the package's test in a fresh Debian root, offline; its units verified
 )
 
 missing=()
