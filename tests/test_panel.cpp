@@ -36,15 +36,19 @@ static QString preset_row(const Form1& f, int r) {
     return f.Text1[r]->text() + u'/' + f.Text2[r]->text() + (marked ? "*" : "");
 }
 
-// The controls that the command rows click, by their place in control().
-constexpr int duty_slider = 0, frequency_slider = 1, duty_up = 2, duty_down = 3, frequency_up = 4,
-              frequency_down = 5, voltage_mode = 6, frequency_mode = 7, pc_source = 8,
-              front_source = 9, shutter = 10;
-static QWidget* control(const Form1& f, int c) {
-    return QList<QWidget*>{f.Slider1[0],  f.Slider1[1],  f.Command9[0], f.Command9[1],
-                           f.Command8[0], f.Command8[1], f.Command4[0], f.Command4[1],
-                           f.Command2[0], f.Command2[1], f.Command1}[c];
-}
+// The controls that the command rows click.
+using Control = QWidget* (*)(Form1&);
+const Control duty_slider = [](Form1& f) -> QWidget* { return f.Slider1[0]; };
+const Control frequency_slider = [](Form1& f) -> QWidget* { return f.Slider1[1]; };
+const Control duty_up = [](Form1& f) -> QWidget* { return f.Command9[0]; };
+const Control duty_down = [](Form1& f) -> QWidget* { return f.Command9[1]; };
+const Control frequency_up = [](Form1& f) -> QWidget* { return f.Command8[0]; };
+const Control frequency_down = [](Form1& f) -> QWidget* { return f.Command8[1]; };
+const Control voltage_mode = [](Form1& f) -> QWidget* { return f.Command4[0]; };
+const Control frequency_mode = [](Form1& f) -> QWidget* { return f.Command4[1]; };
+const Control pc_source = [](Form1& f) -> QWidget* { return f.Command2[0]; };
+const Control front_source = [](Form1& f) -> QWidget* { return f.Command2[1]; };
+const Control shutter = [](Form1& f) -> QWidget* { return f.Command1; };
 
 // A link is tried with both folders read-only.
 enum FileKind { plain, fifo, sparse, read_only_folder, linked, sticky, size_limit };
@@ -54,7 +58,7 @@ class PanelTest : public QObject {
 private slots:
     void each_control_sends_its_command_data() {
         // The port is open unless the state is offline; positions of the sliders.
-        const Table<qint16, int, Qt::MouseButton, QList<int>, QByteArray> row(
+        const Table<qint16, Control, Qt::MouseButton, QList<int>, QByteArray> row(
             "state", "control", "button", "positions", "sent");
         row("duty slider released, right button", 2, duty_slider, Qt::RightButton, {7, 45}, ":D07");
         row("frequency slider, middle", 2, frequency_slider, Qt::MiddleButton, {0, 45}, ":E45");
@@ -73,7 +77,7 @@ private slots:
 
     void each_control_sends_its_command() {
         QFETCH(qint16, state);
-        QFETCH(int, control);
+        QFETCH(Control, control);
         QFETCH(Qt::MouseButton, button);
         QFETCH(QList<int>, positions);
         PanelFixture panel("3\r\n");
@@ -89,7 +93,7 @@ private slots:
         QCOMPARE(enabled(f), QStringList({"0 0 0", "1 0 2", "1 24 0"})[state]);
         f.Slider1[0]->setValue(positions[0]);
         f.Slider1[1]->setValue(positions[1]);
-        panel.click(::control(f, control), button);
+        panel.click(control(f), button);
         QTEST(panel.pty.read_quiet(), "sent");
     }
 

@@ -2,57 +2,47 @@
 // the program when the operator may write there, else in a folder of the
 // user's own, seeded once with the shipped presets.
 #include "store/settings_folder.h"
+#include "support/table.h"
 #include "support/without_capabilities.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 #include <linux/capability.h>
 #include <sys/stat.h>
+
+static void write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
 
 class SettingsFolderTest : public QObject {
     Q_OBJECT
 private slots:
     void chosen_data() {
-        QTest::addColumn<int>("folder_mode");    // of the program's folder
-        QTest::addColumn<int>("presets_mode");   // of its el_dat.txt
-        QTest::addColumn<QByteArray>("users");   // the user's el_dat.txt beforehand, if any
-        QTest::addColumn<bool>("home");          // whether XDG_DATA_HOME and HOME are set
-        QTest::addColumn<QString>("expect");     // "program" or "user"
-        QTest::addColumn<QByteArray>("presets"); // the user's el_dat.txt afterwards
-        QTest::newRow("portable") << 0755 << 0644 << QByteArray() << true << "program"
-                                  << QByteArray();
-        QTest::newRow("system") << 0555 << 0444 << QByteArray() << true << "user"
-                                << QByteArray("shipped");
-        QTest::newRow("seeded once")
-            << 0555 << 0444 << QByteArray("mine") << true << "user" << QByteArray("mine");
-        QTest::newRow("shared") << 0555 << 0666 << QByteArray() << true << "program"
-                                << QByteArray();
-        QTest::newRow("no home") << 0555 << 0444 << QByteArray() << false << "program"
-                                 << QByteArray();
+        // Modes of the program's folder and its el_dat.txt; the user's el_dat.txt
+        // before and after; whether XDG_DATA_HOME and HOME are set.
+        const Table<int, int, QByteArray, bool, QString, QByteArray> row(
+            "folder_mode", "presets_mode", "users", "home", "expect", "presets");
+        row("portable", 0755, 0644, {}, true, "program", {});
+        row("system", 0555, 0444, {}, true, "user", "shipped");
+        row("seeded once", 0555, 0444, "mine", true, "user", "mine");
+        row("shared", 0555, 0666, {}, true, "program", {});
+        row("no home", 0555, 0444, {}, false, "program", {});
     }
 
     void chosen() {
-        QFETCH(int, folder_mode);
-        QFETCH(int, presets_mode);
         QFETCH(QByteArray, users);
         QFETCH(bool, home);
         QTemporaryDir root;
-        const QString program = root.filePath("program");
-        const QString data = root.filePath("data");
-        const QString user = data + "/lumivane";
+        const QString program = root.filePath("program"), user = root.filePath("data/lumivane");
         QVERIFY(QDir().mkpath(program) && QDir().mkpath(user));
-        QFile shipped(program + "/el_dat.txt");
-        QVERIFY(shipped.open(QIODevice::WriteOnly) && shipped.write("shipped") == 7);
-        shipped.close();
-        if (!users.isEmpty()) {
-            QFile mine(user + "/el_dat.txt");
-            QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write(users) == users.size());
-        }
-        QVERIFY(::chmod(qPrintable(shipped.fileName()), mode_t(presets_mode)) == 0);
+        write(program + "/el_dat.txt", "shipped");
+        if (!users.isEmpty()) write(user + "/el_dat.txt", users);
+        QFETCH(int, presets_mode);
+        QFETCH(int, folder_mode);
+        QVERIFY(::chmod(qPrintable(program + "/el_dat.txt"), mode_t(presets_mode)) == 0);
         QVERIFY(::chmod(qPrintable(program), mode_t(folder_mode)) == 0);
-        qputenv("XDG_DATA_HOME", home ? data.toUtf8() : QByteArray());
+        qputenv("XDG_DATA_HOME", home ? root.filePath("data").toUtf8() : QByteArray());
         qputenv("HOME", home ? root.path().toUtf8() : QByteArray());
         std::string chosen;
         {
@@ -63,8 +53,7 @@ private slots:
         QFETCH(QString, expect);
         QCOMPARE(QString::fromStdString(chosen), expect == "user" ? user : program);
         QFile result(user + "/el_dat.txt");
-        QFETCH(QByteArray, presets);
-        QCOMPARE(result.open(QIODevice::ReadOnly) ? result.readAll() : QByteArray(), presets);
+        QTEST(result.open(QIODevice::ReadOnly) ? result.readAll() : QByteArray(), "presets");
     }
 };
 

@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 
 class SetupPageTest : public QObject {
@@ -19,6 +21,7 @@ class SetupPageTest : public QObject {
 private slots:
     void initTestCase() {
         const quint16 port = free_port(SOCK_STREAM);
+        driver.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         driver.start(QStringLiteral("chromedriver"), {QStringLiteral("--port=%1").arg(port)});
         QVERIFY(driver.waitForStarted());
         for (const QDeadlineTimer deadline(10000); !deadline.hasExpired() && !session.isOpen();) {

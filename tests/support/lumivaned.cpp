@@ -4,6 +4,8 @@
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 
 Lumivaned::Lumivaned(const QString& program, const QString& dir)
@@ -12,6 +14,8 @@ Lumivaned::Lumivaned(const QString& program, const QString& dir)
     QStringList arguments = {
         "--http-port", "0", "--discovery-port", QString::number(discovery), "--config", config_dir};
     if (dir.isEmpty()) arguments << "--serial" << inverter.slave_path();
+    // It ends with the test, however the test ends.
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process.start(program, arguments);
     // The first line names the port the system chose.
     static const QRegularExpression serving(QStringLiteral("Serving http://127.0.0.1:(\\d+)/"));
