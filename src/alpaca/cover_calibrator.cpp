@@ -1,5 +1,6 @@
 #include "cover_calibrator.h"
 
+#include "calibrator_status.h"
 #include "protocol/numbers.h"
 
 #include <QDateTime>
@@ -9,29 +10,15 @@
 #include <QRegularExpression>
 
 using alpaca::Result;
+using calibrator::brightness;
+using calibrator::calibrator_state;
+using calibrator::either;
 using inverter::Clock;
 using inverter::Model;
 using inverter::State;
 using inverter::Status;
 
 namespace {
-
-// Alpaca's CalibratorStatus.
-enum CalibratorState { off = 1, not_ready = 2, ready = 3, error = 5 };
-
-bool either(const State& s, Status status) {
-    return s.light_on.status == status || s.intensity.status == status;
-}
-
-int brightness(const State& s) {
-    return s.light_on.value ? s.intensity.value / inverter::percent_per_duty_code : 0;
-}
-
-int calibrator_state(const State& s) {
-    if (either(s, Status::busy)) return not_ready;
-    if (either(s, Status::alert)) return error;
-    return s.light_on.value ? ready : off;
-}
 
 QJsonArray device_state(const State& s) {
     const auto item = [](const char* name, const QJsonValue& v) {
