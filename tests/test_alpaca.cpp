@@ -4,15 +4,19 @@
 // restart. (The end on SIGTERM is the package test's, through the service.)
 #include "support/http_client.h"
 #include "support/lumivaned.h"
+#include "support/process_memory.h"
 #include "support/table.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkDatagram>
 #include <QTest>
 #include <QUdpSocket>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -178,7 +182,6 @@ private slots:
             400);
         row("chunked body", "PUT /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 501);
         row("idle with half a request", "GET /setup HT", 408);
-        row("idle", "", 0);
     }
 
     void limits() {
@@ -189,6 +192,42 @@ private slots:
         QTEST(answer.status, "status");
         QVERIFY(answer.status == 0 || answer.content_type.startsWith("text/plain"));
         QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 8000);
+    }
+
+    // Idle connections close 5 s after their last answer, not before, wherever
+    // in a second their time starts.
+    void idle_connections_close_after_5_s() {
+        std::vector<std::unique_ptr<HttpConnection>> idle;
+        std::vector<QElapsedTimer> since_request(4);
+        for (QElapsedTimer& timer : since_request) {
+            QTest::qWait(250);
+            timer.start();
+            idle.push_back(std::make_unique<HttpConnection>(server.http_port()));
+            QCOMPARE(exchange(*idle.back(), http_request("GET", "/management/apiversions")).status,
+                     200);
+        }
+        for (size_t i = 0; i < idle.size(); ++i) {
+            QVERIFY(idle[i]->waitForDisconnected(7000));
+            QCOMPARE_GE(since_request[i].elapsed(), 5000);
+        }
+    }
+
+    // A client that pipelines requests and never reads the answers is no longer
+    // read from: lumivaned's memory stays bounded, another client is served
+    // within a second, and the stuck connection is closed after the idle time.
+    void a_client_that_never_reads() {
+        const qint64 pid = server.process.processId();
+        const double before = memory_mib(pid, "VmRSS");
+        const QByteArray setup_page = http_request("GET", "/setup");
+        HttpConnection hog(server.http_port());
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY(pipeline_unread(hog, setup_page, 500ms));
+            HttpConnection other(server.http_port());
+            QCOMPARE(exchange(other, http_request("GET", "/management/apiversions"), 1000).status,
+                     200);
+            QCOMPARE_LT(memory_mib(pid, "VmRSS") - before, 16);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!pipeline_unread(hog, setup_page, 100ms), 8000);
     }
 
     void connections_are_capped() {
