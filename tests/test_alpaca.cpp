@@ -170,6 +170,28 @@ private slots:
         }
     }
 
+    // HEAD answers as GET, without the body, where GET answers, and elsewhere as
+    // any other method; the connection then goes on in step.
+    void head_data() {
+        const Table<QByteArray, QByteArray> row("target", "like");
+        row("device member", device + "name", "GET");
+        row("control page", "/setup", "GET");
+        row("management", "/management/apiversions", "GET");
+        row("PUT member", device + "calibratoron", "POST");
+        row("no such path", "/nothing", "POST");
+    }
+
+    void head() {
+        QFETCH(QByteArray, target);
+        QFETCH(QByteArray, like);
+        HttpConnection socket(server.http_port());
+        const HttpReply expected = exchange(socket, http_request(like, target));
+        const HttpReply answer = exchange(socket, http_request("HEAD", target));
+        QCOMPARE(answer.status, expected.status);
+        QCOMPARE(answer.content_type, expected.content_type);
+        QCOMPARE(exchange(socket, http_request("GET", "/management/apiversions")).status, 200);
+    }
+
     // Each limit answers with its status and a text, and closes the connection.
     void limits_data() {
         const Table<QByteArray, int> row("request", "status");

@@ -49,8 +49,10 @@ void AlpacaApi::handle(const HttpRequest& request, const Reply& reply) {
 void AlpacaApi::device_member(const HttpRequest& request, const QString& member,
                               const Reply& reply) {
     const bool put = request.method == "PUT";
-    if (!put && request.method != "GET")
-        return reply(HttpAnswer::text(405, "Alpaca members take GET or PUT."));
+    const auto not_allowed = [&] {
+        reply(HttpAnswer::text(405, "Alpaca members take GET or PUT."));
+    };
+    if (!put && !request.is_get()) return not_allowed();
     const Parameters p = Parameters::of(request);
     const std::optional<quint32> client = client_number(p, u"ClientTransactionID");
     if (!client_number(p, u"ClientID") || !client)
@@ -67,7 +69,9 @@ void AlpacaApi::device_member(const HttpRequest& request, const QString& member,
         if (put && !r.value.isUndefined()) o.insert("Value", r.value);
         reply(json(o));
     });
-    if (!known)
+    if (!known && request.method == "HEAD")
+        not_allowed();
+    else if (!known)
         reply(HttpAnswer::text(400,
                                "No such member of covercalibrator/0 for " + request.method + '.'));
 }
@@ -89,7 +93,7 @@ bool AlpacaApi::management(const HttpRequest& request, const Reply& reply) {
     } else {
         return false;
     }
-    if (request.method != "GET") {
+    if (!request.is_get()) {
         reply(HttpAnswer::text(405, "The management API takes GET."));
         return true;
     }

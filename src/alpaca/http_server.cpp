@@ -48,14 +48,15 @@ private:
         auto next = reader.next();
         if (std::holds_alternative<std::monostate>(next)) return false;
         if (const auto* refusal = std::get_if<HttpRefusal>(&next)) {
-            send(HttpAnswer::text(refusal->status, refusal->reason), false);
+            send(HttpAnswer::text(refusal->status, refusal->reason), false, true);
             return true;
         }
         const HttpRequest request = std::get<HttpRequest>(std::move(next));
         answering = true;
         idle.stop();
-        handler(request, [self = QPointer(this), keep = request.keep_alive](const HttpAnswer& a) {
-            if (self) self->answered(a, keep);
+        handler(request, [self = QPointer(this), keep = request.keep_alive,
+                          body = request.method != "HEAD"](const HttpAnswer& a) {
+            if (self) self->answered(a, keep, body);
         });
         return true;
     }
@@ -66,9 +67,9 @@ private:
         return true;
     }
 
-    void answered(const HttpAnswer& answer, bool keep_alive) {
+    void answered(const HttpAnswer& answer, bool keep_alive, bool with_body) {
         answering = false;
-        send(answer, keep_alive);
+        send(answer, keep_alive, with_body);
         if (keep_alive) {
             idle.start(HttpServer::idle_time);
             read();
@@ -80,8 +81,8 @@ private:
         if (held_back && can_take()) read();
     }
 
-    void send(const HttpAnswer& answer, bool keep_alive) {
-        socket->write(http_response(answer, keep_alive));
+    void send(const HttpAnswer& answer, bool keep_alive, bool with_body) {
+        socket->write(http_response(answer, keep_alive, with_body));
         if (!keep_alive) close_when_drained();
     }
 
@@ -95,7 +96,7 @@ private:
     void idled() {
         if (closing || held_back) return socket->abort();
         if (reader.holds_bytes())
-            send(HttpAnswer::text(408, "The request did not arrive in time."), false);
+            send(HttpAnswer::text(408, "The request did not arrive in time."), false, true);
         else
             close_when_drained();
     }
@@ -126,7 +127,7 @@ void HttpServer::accept() {
     while (QTcpSocket* socket = server.nextPendingConnection()) {
         if (open_connections >= max_connections) {
             socket->write(http_response(
-                HttpAnswer::text(503, "Too many connections; try again shortly."), false));
+                HttpAnswer::text(503, "Too many connections; try again shortly."), false, true));
             socket->disconnectFromHost();
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             continue;

@@ -26,7 +26,7 @@ SetupPage::SetupPage(const InverterSession& s, ServerSettings& c) : session(s), 
 
 bool SetupPage::handle(const QString& path, const HttpRequest& request,
                        const std::function<void(const HttpAnswer&)>& reply) {
-    const bool get = request.method == "GET";
+    const bool get = request.is_get();
     if (get && (path == u"/setup" || path == prefix + QLatin1String("setup")))
         reply(page());
     else if (get && path == prefix + QLatin1String("state"))
