@@ -74,6 +74,7 @@ private slots:
         row("GET name?ClientTransactionID=-1", "", "", "400");
         row("GET name?ClientID=x", "", "", "400");
         row("GET name?ClientTransactionID=99999999999", "", "", "200 ClientTransactionID=0");
+        row("GET name?ClientTransactionID=5%0A", "", "", "400");
         row("PUT connected Connected=maybe", "", "", "400");
         row("PUT connected connected=true", "", "", "400");
         row("&PUT connected Connected=True&ClientTransactionID=9", ":O#", ":ELC1#",
@@ -89,6 +90,8 @@ private slots:
         row("GET brightness", "", "", "200 Value=21");
         row("GET calibratorchanging", "", "", "200 Value=false");
         row("PUT calibratoron Brightness=51", "", "", "200 ErrorNumber=1025");
+        row("PUT calibratoron Brightness=1000000000", "", "", "200 ErrorNumber=1025");
+        row("PUT calibratoron Brightness=12%0A", "", "", "400");
         row("PUT calibratoron Brightness=2.5", "", "", "400");
         row("PUT calibratoron brightness=5", "", "", "400");
         row("PUT calibratoroff", ":D00", ":EDU00#", "200 ErrorNumber=0");

@@ -7,7 +7,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QSysInfo>
 
 namespace {
@@ -17,10 +16,9 @@ const QString device_prefix = QStringLiteral("/api/v1/covercalibrator/0/");
 // A client's ClientID or ClientTransactionID: absent is 0; anything but a
 // non-negative integer is refused; one too large for 32 bits is unusable, 0.
 std::optional<quint32> client_number(const Parameters& p, QStringView name) {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
     const std::optional<QString> text = p.value(name);
     if (!text) return 0;
-    if (!digits.match(*text).hasMatch()) return std::nullopt;
+    if (!all_digits(*text)) return std::nullopt;
     bool fits = false;
     const quint32 n = text->toUInt(&fits);
     return fits ? n : 0;

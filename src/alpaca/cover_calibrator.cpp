@@ -7,7 +7,6 @@
 #include <QDebug>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 using alpaca::Result;
 using calibrator::brightness;
@@ -30,12 +29,6 @@ QJsonArray device_state(const State& s) {
             item("CoverState", 0),
             item("CoverMoving", false),
             item("TimeStamp", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))};
-}
-
-std::optional<int> whole_number(const QString& text) {
-    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]{1,9}$"));
-    if (!integer.match(text).hasMatch()) return std::nullopt;
-    return text.toInt();
 }
 
 } // namespace
@@ -177,7 +170,7 @@ Result CoverCalibrator::action(const Parameters& p) {
     if (!name || !parameters)
         return Result::refused(QStringLiteral("Action and Parameters are required."));
     const State& s = session.state();
-    const QString arg = parameters->trimmed();
+    const QString& arg = *parameters;
     if (name->compare(u"Frequency", Qt::CaseInsensitive) == 0) {
         if (arg.isEmpty()) return Result::of(QString::number(s.frequency.value));
         const std::optional<int> hertz = whole_number(arg);
@@ -203,12 +196,11 @@ Result CoverCalibrator::action(const Parameters& p) {
         return r;
     }
     if (name->compare(u"ShutterExposure", Qt::CaseInsensitive) == 0) {
-        bool number = false;
-        const double seconds = arg.toDouble(&number);
-        if (!number) return Result::failure(alpaca::invalid_value, "The exposure is in seconds.");
+        const std::optional<double> seconds = decimal_number(arg);
+        if (!seconds) return Result::failure(alpaca::invalid_value, "The exposure is in seconds.");
         Result r =
-            request([seconds](Model& m, Clock::time_point now) { return m.expose(seconds, now); });
-        if (!r.error) r.value = QString::number(seconds);
+            request([s = *seconds](Model& m, Clock::time_point now) { return m.expose(s, now); });
+        if (!r.error) r.value = QString::number(*seconds);
         return r;
     }
     return Result::failure(alpaca::action_not_implemented,
