@@ -66,6 +66,8 @@ public:
     const State& state() const { return st; }
     // When tick() has something to do next, if ever.
     std::optional<Clock::time_point> next_deadline() const;
+    // When the running exposure releases the shutter; only while one runs.
+    Clock::time_point exposure_ends() const { return exposure_end; }
 
     // The line opened: asks for PC control; online once the inverter reports
     // its control source. The switches start released and off; the intensity
