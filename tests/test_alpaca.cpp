@@ -112,6 +112,7 @@ private slots:
         row("PUT calibratoron Brightness=5", "", "", "200 ErrorNumber=1035");
         row("PUT action Action=shutterexposure&Parameters=0.3", ":C1#", ":CAS1#", "200");
         row("", ":C0#", ":CAS0#", "");
+        row("PUT action Action=ShutterExposure&Parameters=", "", "", "200 Value=\"0\"");
         row("PUT disconnect", ":F#", "", "200 ErrorNumber=0");
         row("GET connected?", "", "", "200 Value=false");
         row("PUT connect", ":O#", "", "200 ErrorNumber=0");

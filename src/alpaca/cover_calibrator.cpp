@@ -7,6 +7,7 @@
 #include <QDebug>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <cmath>
 
 using alpaca::Result;
 using calibrator::brightness;
@@ -196,6 +197,10 @@ Result CoverCalibrator::action(const Parameters& p) {
         return r;
     }
     if (name->compare(u"ShutterExposure", Qt::CaseInsensitive) == 0) {
+        // Read: the seconds left, in tenths rounded up, so that 0 means none runs.
+        if (arg.isEmpty())
+            return Result::of(
+                QString::number(std::ceil(session.exposure_left().count() * 10) / 10));
         const std::optional<double> seconds = decimal_number(arg);
         if (!seconds) return Result::failure(alpaca::invalid_value, "The exposure is in seconds.");
         Result r =

@@ -81,6 +81,11 @@ void InverterSession::release() {
     emit closed();
 }
 
+std::chrono::duration<double> InverterSession::exposure_left() const {
+    if (state().exposure.status != inverter::Status::busy) return {};
+    return std::max<std::chrono::duration<double>>(model.exposure_ends() - Clock::now(), {});
+}
+
 inverter::Step InverterSession::request(const Request& r) {
     const inverter::Step step = r(model, Clock::now());
     react(step);

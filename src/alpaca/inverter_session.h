@@ -26,6 +26,8 @@ public:
     bool connecting() const { return state().link == inverter::Link::answering; }
     // The last thing the inverter did not do as asked, for the operator.
     const QString& last_warning() const { return warning; }
+    // What is left of the running exposure; zero when none runs.
+    std::chrono::duration<double> exposure_left() const;
 
     // Opens `device` and asks the inverter for PC control; `finished` follows
     // when the inverter answers or not. False, with `why`, when the device
