@@ -15,6 +15,8 @@
 #include <QNetworkDatagram>
 #include <QTest>
 #include <QUdpSocket>
+#include <csignal>
+#include <sys/prctl.h>
 
 using namespace std::chrono_literals;
 
@@ -289,6 +291,20 @@ private slots:
                  "{\"AlpacaPort\":" + QByteArray::number(server.http_port()) + '}');
         // Answers leave in the order the datagrams came: one to the others would be here.
         QVERIFY(!other.hasPendingDatagrams());
+    }
+
+    // Served on the any-address of IPv4 and IPv6, the log names it as such; in a
+    // network of its own, so that nothing outside could reach it.
+    void the_log_names_the_address_served() {
+        QProcess any;
+        any.setReadChannel(QProcess::StandardError);
+        any.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        any.start("unshare", {"-rn", LUMIVANED, "--listen", "::", "--http-port", "0",
+                              "--discovery-port", "0", "--config", server.config_path()});
+        QTRY_VERIFY_WITH_TIMEOUT(any.canReadLine(), 10000);
+        QCOMPARE(any.readLine().left(31), "lumivaned: Serving http://[::]:");
+        any.terminate();
+        QVERIFY(any.waitForFinished());
     }
 
     // A device chosen on the setup page, here a comN link in the configuration
