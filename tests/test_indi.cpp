@@ -133,7 +133,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
         IndiClient fresh(server);
         QVERIFY(connect_inverter());
-        QCOMPARE(restored, QByteArray(":E52"));
+        QCOMPARE(restored, QByteArray(":D00:E52"));
         QCOMPARE(get("FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF"), QStringLiteral("On"));
         QCOMPARE(get("CAMERA_SHUTTER.SHUTTER_CLOSED"), QStringLiteral("On"));
         QVERIFY(set("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On"));

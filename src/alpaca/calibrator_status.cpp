@@ -7,17 +7,21 @@ using inverter::Status;
 
 namespace calibrator {
 
-bool either(const State& s, Status status) {
-    return s.light_on.status == status || s.intensity.status == status;
-}
-
 int brightness(const State& s) {
-    return s.light_on.value ? s.intensity.value / inverter::percent_per_duty_code : 0;
+    return s.duty.value / inverter::percent_per_duty_code;
 }
 
 int calibrator_state(const State& s) {
-    if (either(s, Status::busy)) return not_ready;
-    if (either(s, Status::alert)) return error;
+    switch (s.duty.status) {
+    case Status::busy:
+        return not_ready;
+    case Status::alert:
+        return error;
+    case Status::idle:
+        return unknown;
+    case Status::ok:
+        break;
+    }
     return s.light_on.value ? ready : off;
 }
 

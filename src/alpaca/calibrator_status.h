@@ -7,11 +7,9 @@
 namespace calibrator {
 
 // Alpaca's CalibratorStatus.
-enum CalibratorState { off = 1, not_ready = 2, ready = 3, error = 5 };
+enum CalibratorState { off = 1, not_ready = 2, ready = 3, unknown = 4, error = 5 };
 
-// Whether the light's switch or its intensity has `status`.
-bool either(const inverter::State& s, inverter::Status status);
-// The duty code the light runs at, 0 to 50; 0 while it is off.
+// The duty code the inverter last confirmed.
 int brightness(const inverter::State& s);
 int calibrator_state(const inverter::State& s);
 
