@@ -65,7 +65,7 @@ private slots:
         row("GET interfaceversion?clienttransactionid=5&CLIENTID=3", "", "",
             "200 Value=2 ClientTransactionID=5 ErrorNumber=0 ErrorMessage=\"\"");
         row("GET supportedactions", "", "",
-            "200 Value=[\"Frequency\",\"ControlSource\",\"ShutterExposure\"]");
+            "200 Value=[\"Frequency\",\"ControlSource\",\"AdjustMode\",\"ShutterExposure\"]");
         row("GET brightness", "", "", "200 ErrorNumber=1031");
         row("PUT calibratoron Brightness=10", "", "", "200 ErrorNumber=1031");
         row("GET connected", "", "", "200 Value=false");
@@ -119,9 +119,12 @@ private slots:
         row("&PUT action Action=Frequency&Parameters=600", ":E60", ":EFQ60#", "200 Value=\"600\"");
         row("PUT action Action=Frequency&Parameters=710", "", "", "200 ErrorNumber=1025");
         row("PUT action Action=Dim&Parameters=", "", "", "200 ErrorNumber=1036");
+        row("PUT action Action=AdjustMode&Parameters=Frequency", "", "", "200 ErrorNumber=1035");
         row("&PUT action Action=ControlSource&Parameters=FrontPanel", ":F#", ":ELC0#:EDU30#",
             "200 Value=\"FrontPanel\"");
         row("GET brightness?ClientID=1", "", "", "200 Value=30");
+        row("&PUT action Action=AdjustMode&Parameters=Frequency", ":M1#", ":ELM1#",
+            "200 Value=\"Frequency\"");
         row("PUT calibratoron Brightness=5", "", "", "200 ErrorNumber=1035");
         row("&PUT action Action=shutterexposure&Parameters=0.3", ":C1#", ":CAS1#", "200");
         row("", ":C0#", ":CAS0#", "");

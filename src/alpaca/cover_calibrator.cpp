@@ -57,7 +57,7 @@ CoverCalibrator::CoverCalibrator(InverterSession& s, std::function<QString()> d)
 
 QStringList CoverCalibrator::actions() {
     return {QStringLiteral("Frequency"), QStringLiteral("ControlSource"),
-            QStringLiteral("ShutterExposure")};
+            QStringLiteral("AdjustMode"), QStringLiteral("ShutterExposure")};
 }
 
 int CoverCalibrator::clients() const {
@@ -254,20 +254,14 @@ void CoverCalibrator::action(const Parameters& p, const alpaca::Respond& respond
             [this] { return session.state().frequency.status != Status::busy; }, frequency,
             respond);
     }
-    if (name->compare(u"ControlSource", Qt::CaseInsensitive) == 0) {
-        const auto source = [this] {
-            return Result::of(
-                QString::fromLatin1(session.state().pc_control.value ? "PC" : "FrontPanel"));
-        };
-        if (arg.isEmpty()) return respond(source());
-        const bool pc = arg.compare(u"PC", Qt::CaseInsensitive) == 0;
-        if (!pc && arg.compare(u"FrontPanel", Qt::CaseInsensitive) != 0)
-            return respond(
-                Result::failure(alpaca::invalid_value, "The control source is PC or FrontPanel."));
-        return request([pc](Model& m, Clock::time_point now) { return m.set_pc_control(pc, now); },
-                       [this] { return session.state().pc_control.status != Status::busy; }, source,
-                       respond);
-    }
+    static const Switch switches[] = {
+        {QLatin1String("ControlSource"), QLatin1String("PC"), QLatin1String("FrontPanel"),
+         "control source", &State::pc_control, &Model::set_pc_control},
+        {QLatin1String("AdjustMode"), QLatin1String("Voltage"), QLatin1String("Frequency"),
+         "adjustment mode", &State::voltage_mode, &Model::set_voltage_mode}};
+    for (const Switch& s : switches)
+        if (name->compare(s.action, Qt::CaseInsensitive) == 0)
+            return switch_action(s, arg, respond);
     if (name->compare(u"ShutterExposure", Qt::CaseInsensitive) == 0) {
         // Read: the seconds left, in tenths rounded up, so that 0 means none runs.
         if (arg.isEmpty())
@@ -283,6 +277,22 @@ void CoverCalibrator::action(const Parameters& p, const alpaca::Respond& respond
     respond(Result::failure(alpaca::action_not_implemented,
                             QStringLiteral("No action %1; the actions are %2.")
                                 .arg(*name, actions().join(QStringLiteral(", ")))));
+}
+
+void CoverCalibrator::switch_action(const Switch& s, const QString& arg,
+                                    const alpaca::Respond& respond) {
+    const auto current = [this, &s] {
+        return Result::of((session.state().*s.shown).value ? s.if_true : s.if_false);
+    };
+    if (arg.isEmpty()) return respond(current());
+    const bool on = arg.compare(s.if_true, Qt::CaseInsensitive) == 0;
+    if (!on && arg.compare(s.if_false, Qt::CaseInsensitive) != 0)
+        return respond(Result::failure(alpaca::invalid_value,
+                                       QStringLiteral("The %1 is %2 or %3.")
+                                           .arg(QLatin1String(s.what), s.if_true, s.if_false)));
+    request([&s, on](Model& m, Clock::time_point now) { return (m.*s.set)(on, now); },
+            [this, &s] { return (session.state().*s.shown).status != Status::busy; }, current,
+            respond);
 }
 
 void CoverCalibrator::request(const InverterSession::Request& r, std::function<bool()> settled,
