@@ -8,6 +8,7 @@
 #include "support/table.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -380,7 +381,8 @@ private slots:
     }
 
     // A device chosen on the setup page, here a comN link in the configuration
-    // folder, is offered, saved and used again after a restart, as is the UniqueID.
+    // folder, is offered, saved and used again after a restart, as is the
+    // UniqueID. The comN links of the user's data folder are offered too.
     void choices_survive_a_restart() {
         HttpConnection socket(server.http_port());
         server.inverter.link_as_port(server.config_path(), 3);
@@ -393,10 +395,16 @@ private slots:
         const QString id = at(get(socket, devices), "Value/0/UniqueID").toString();
         QVERIFY(!id.isEmpty());
 
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        QVERIFY(QDir(data.path()).mkdir("lumivane"));
+        server.inverter.link_as_port(data.path() + "/lumivane", 4);
         Lumivaned again(QStringLiteral(LUMIVANED), server.config_path());
         HttpConnection other(again.http_port());
         QCOMPARE(at(get(other, devices), "Value/0/UniqueID").toString(), id);
-        QCOMPARE(get(other, setup + "state")["Serial"].toString(), com3);
+        const QJsonObject state = get(other, setup + "state");
+        QCOMPARE(state["Serial"].toString(), com3);
+        QVERIFY(state["Devices"].toArray().contains(data.path() + "/lumivane/com4"));
     }
 
 private:

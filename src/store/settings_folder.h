@@ -11,3 +11,6 @@
 // operators (a shared install) stays in use. Plain C++, for the panel and the
 // simulator alike.
 std::string settings_folder(const std::string& program_dir);
+// The folder of the user's own: $XDG_DATA_HOME/lumivane, or
+// ~/.local/share/lumivane; empty without a home.
+std::string user_settings_folder();
