@@ -31,7 +31,7 @@ HttpReply read_reply(QTcpSocket& socket, int timeout_ms, bool head) {
 HttpReply exchange(QTcpSocket& socket, QByteArrayView request, int timeout_ms) {
     socket.write(request.toByteArray());
     socket.flush();
-    return read_reply(socket, timeout_ms, request.startsWith("HEAD "));
+    return read_reply(socket, timeout_ms);
 }
 
 QByteArray http_request(QByteArrayView method, QByteArrayView target, QByteArrayView body,
