@@ -16,8 +16,6 @@
 #include <QNetworkDatagram>
 #include <QTest>
 #include <QUdpSocket>
-#include <csignal>
-#include <sys/prctl.h>
 
 using namespace std::chrono_literals;
 
@@ -81,9 +79,7 @@ private slots:
         // HEAD answers as GET without the body where GET answers, else as other methods do.
         row("HEAD name", "", "", "200");
         row("HEAD /setup", "", "", "200");
-        row("HEAD /management/apiversions", "", "", "200");
         row("HEAD calibratoron", "", "", "405");
-        row("HEAD /nothing", "", "", "404");
         row("PUT connected Connected=maybe", "", "", "400");
         row("PUT connected connected=true", "", "", "400");
         // Reports sent before the inverter grants the PC control do not answer the connect.
@@ -126,7 +122,6 @@ private slots:
         row("&PUT action Action=Frequency&Parameters=600", ":E60", ":EFQ60#", "200 Value=\"600\"");
         row("PUT action Action=Frequency&Parameters=710", "", "", "200 ErrorNumber=1025");
         row("PUT action Action=Dim&Parameters=", "", "", "200 ErrorNumber=1036");
-        row("PUT action Action=AdjustMode&Parameters=Frequency", "", "", "200 ErrorNumber=1035");
         row("&PUT action Action=ControlSource&Parameters=FrontPanel", ":F#", ":ELC0#:EDU30#",
             "200 Value=\"FrontPanel\"");
         row("GET brightness?ClientID=1", "", "", "200 Value=30");
@@ -289,13 +284,10 @@ private slots:
         const double before = memory_mib(pid, "VmRSS");
         const QByteArray setup_page = http_request("GET", "/setup");
         HttpConnection hog(server.http_port());
-        for (int i = 0; i < 4; ++i) {
-            QVERIFY(pipeline_unread(hog, setup_page, 500ms));
-            HttpConnection other(server.http_port());
-            QCOMPARE(exchange(other, http_request("GET", "/management/apiversions"), 1000).status,
-                     200);
-            QCOMPARE_LT(memory_mib(pid, "VmRSS") - before, 16);
-        }
+        QVERIFY(pipeline_unread(hog, setup_page, 2s));
+        HttpConnection other(server.http_port());
+        QCOMPARE(exchange(other, http_request("GET", "/management/apiversions"), 1000).status, 200);
+        QCOMPARE_LT(memory_mib(pid, "VmHWM") - before, 16);
         QTRY_VERIFY_WITH_TIMEOUT(!pipeline_unread(hog, setup_page, 100ms), 8000);
     }
 
@@ -342,20 +334,6 @@ private slots:
         QVERIFY(!other.hasPendingDatagrams());
     }
 
-    // Served on the any-address of IPv4 and IPv6, the log names it as such; in a
-    // network of its own, so that nothing outside could reach it.
-    void the_log_names_the_address_served() {
-        QProcess any;
-        any.setReadChannel(QProcess::StandardError);
-        any.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        any.start("unshare", {"-rn", LUMIVANED, "--listen", "::", "--http-port", "0",
-                              "--discovery-port", "0", "--config", server.config_path()});
-        QTRY_VERIFY_WITH_TIMEOUT(any.canReadLine(), 10000);
-        QCOMPARE(any.readLine().left(31), "lumivaned: Serving http://[::]:");
-        any.terminate();
-        QVERIFY(any.waitForFinished());
-    }
-
     // A device chosen on the setup page, here a comN link in the configuration
     // folder, is offered, saved and used again after a restart, as is the
     // UniqueID. The comN links of the user's data folder are offered too.
@@ -371,16 +349,15 @@ private slots:
         const QString id = at(get(socket, devices), "Value/0/UniqueID").toString();
         QVERIFY(!id.isEmpty());
 
-        QTemporaryDir data;
-        qputenv("XDG_DATA_HOME", data.path().toUtf8());
-        QVERIFY(QDir(data.path()).mkdir("lumivane"));
-        server.inverter.link_as_port(data.path() + "/lumivane", 4);
+        qputenv("XDG_DATA_HOME", server.config_path().toUtf8()); // the user's data folder
+        QVERIFY(QDir(server.config_path()).mkdir("lumivane"));
+        server.inverter.link_as_port(server.config_path() + "/lumivane", 4);
         Lumivaned again(QStringLiteral(LUMIVANED), server.config_path());
         HttpConnection other(again.http_port());
         QCOMPARE(at(get(other, devices), "Value/0/UniqueID").toString(), id);
         const QJsonObject state = get(other, setup + "state");
         QCOMPARE(state["Serial"].toString(), com3);
-        QVERIFY(state["Devices"].toArray().contains(data.path() + "/lumivane/com4"));
+        QVERIFY(state["Devices"].toArray().contains(server.config_path() + "/lumivane/com4"));
     }
 
 private:

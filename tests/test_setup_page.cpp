@@ -32,18 +32,16 @@ private slots:
             if (!session.waitForConnected(1000)) session.abort();
         }
         // A phone's screen and touch, as the page is used at the telescope.
-        const QJsonObject phone{
-            {"width", 360}, {"height", 640}, {"pixelRatio", 3}, {"touch", true}};
-        const QJsonObject options{
-            {"binary", "/usr/bin/chromium"},
-            {"mobileEmulation", QJsonObject{{"deviceMetrics", phone}}},
-            {"args", QJsonArray{"--headless=new", "--no-sandbox", "--disable-gpu",
-                                "--user-data-dir=" + profile.path()}}};
         const QJsonValue created =
             call("POST", "",
-                 QJsonObject{
-                     {"capabilities",
-                      QJsonObject{{"alwaysMatch", QJsonObject{{"goog:chromeOptions", options}}}}}});
+                 QJsonDocument::fromJson(
+                     QStringLiteral(R"({"capabilities": {"alwaysMatch": {"goog:chromeOptions": {
+                    "binary": "/usr/bin/chromium", "args": ["--headless=new", "--no-sandbox",
+                        "--disable-gpu", "--user-data-dir=%1"], "mobileEmulation": {"deviceMetrics":
+                        {"width": 360, "height": 640, "pixelRatio": 3, "touch": true}}}}}})")
+                         .arg(profile.path())
+                         .toUtf8())
+                     .object());
         id = created["sessionId"].toString();
         QVERIFY2(!id.isEmpty(), qPrintable(QJsonDocument(created.toObject()).toJson()));
         open_page();
@@ -116,10 +114,7 @@ private slots:
         const QString long_name =
             "/dev/serial/by-id/usb-Prolific_Technology_Inc._USB-Serial_Controller_D-if00-port0";
         type("#path", long_name);
-        QVERIFY(shows("#unsaved", "Not saved"));
-        click("#save");
-        QVERIFY(shows("#unsaved", ""));
-        open_page(); // what the server saved, shown afresh
+        save_and_reload();
         QVERIFY(shows("#serial", long_name, "property/value"));
         const QJsonValue page = call(
             "POST", "/execute/sync",
@@ -140,10 +135,7 @@ private slots:
         click("h1"); // the list loses the focus
         for (const QDeadlineTimer second(1000); !second.hasExpired();)
             QCOMPARE(call("GET", element("#serial") + "/property/value").toString(), com1);
-        QVERIFY(shows("#unsaved", "Not saved"));
-        click("#save");
-        QVERIFY(shows("#unsaved", ""));
-        open_page();
+        save_and_reload();
         QVERIFY(shows("#serial", com1, "property/value"));
     }
 
@@ -190,6 +182,15 @@ private:
     // Replaces what the field holds with `text`, typed after Ctrl+A.
     void type(const QByteArray& css, const QString& text) {
         call("POST", element(css) + "/value", {{"text", "\uE009a\uE000" + text}});
+    }
+
+    // Saves the device shown, once the page says it is not saved, and shows
+    // afresh what the server saved.
+    void save_and_reload() {
+        QVERIFY(shows("#unsaved", "Not saved"));
+        click("#save");
+        QVERIFY(shows("#unsaved", ""));
+        open_page();
     }
 
     // Whether the element's text (or what `of` names) is `value` within 5 s.

@@ -46,11 +46,10 @@ QByteArray http_request(QByteArrayView method, QByteArrayView target, QByteArray
 
 bool pipeline_unread(QTcpSocket& socket, QByteArrayView request, std::chrono::milliseconds time) {
     socket.setReadBufferSize(1);
-    for (const QDeadlineTimer deadline(time);
-         socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired();) {
-        while (socket.bytesToWrite() < 64 * 1024)
+    const QDeadlineTimer deadline(time);
+    while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired())
+        if (socket.bytesToWrite() < 64 * 1024 ||
+            socket.waitForBytesWritten(int(deadline.remainingTime())))
             socket.write(request.toByteArray());
-        socket.waitForBytesWritten(int(deadline.remainingTime()));
-    }
     return socket.state() == QAbstractSocket::ConnectedState;
 }
