@@ -83,7 +83,7 @@ for arch in "$@"; do
   echo "$arch: built in $(took "$start")"
   if $test; then
     start=$SECONDS
-    in_root "$root" "$PWD/build-$arch" ctest --test-dir /build -j"$(nproc)" --output-on-failure -R "$tests"
+    in_root "$root" "$PWD/build-$arch" ctest --test-dir /build -j"$(nproc)" --output-on-failure --no-tests=error -R "$tests"
     echo "$arch: tests under qemu-user took $(took "$start")"
   fi
   exec {lock}>&-
