@@ -371,10 +371,10 @@ bool LumivaneDriver::ISNewNumber(const char* dev, const char* name, double value
 void LumivaneDriver::keep_for_next_connection(INDI::PropertyNumber property, double asked) {
     // The property shows what the inverter confirmed so far; the configuration
     // keeps what the client asked.
-    const double shown_value = property[0].getValue();
-    property[0].setValue(asked);
+    const double shown_value = property[first].getValue();
+    property[first].setValue(asked);
     saveConfig(true, property.getName());
-    property[0].setValue(shown_value);
+    property[first].setValue(shown_value);
 }
 
 void LumivaneDriver::intensity_preset(double percent) {
