@@ -102,10 +102,9 @@ qsizetype whole_answer(QByteArrayView data) {
     const QByteArrayView field = "\r\nContent-Length: ";
     const qsizetype found = data.first(head).indexOf(field);
     const qsizetype at = found + field.size();
-    const qsizetype body =
-        found < 0 ? 0 : data.sliced(at, data.indexOf('\r', at) - at).toLongLong();
-    const qsizetype size = head + 4 + body;
-    return data.size() >= size ? size : 0;
+    const qint64 body = found < 0 ? 0 : data.sliced(at, data.indexOf('\r', at) - at).toLongLong();
+    const qint64 size = head + 4 + body;
+    return data.size() >= size ? qsizetype(size) : 0;
 }
 
 int connected_socket(quint16 port) {
