@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite: the tests, the same tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz targets
-# for a bounded time each, and the Debian package in a fresh Debian root.
+# Sets up, builds and runs the whole test suite: the tests, the INDI driver's
+# tests against libindi 2.x, the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the fuzz targets for a bounded time each, and
+# the Debian package in a fresh Debian root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -9,6 +10,9 @@ jobs=$(nproc)
 
 echo "== tests"
 ctest --test-dir build -j"$jobs" --output-on-failure
+
+echo "== the INDI driver against libindi 2.x"
+tools/test-libindi2.sh
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DLUMIVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <connectionplugins/connectionserial.h>
+#include <cstdlib>
 #include <cstring>
 #include <indicom.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -66,6 +68,10 @@ private:
     void close_port(bool drain) {
         if (PortFD >= 0) {
             if (drain) tcdrain(PortFD);
+            // libindi opens the line in the terminal's exclusive mode, which
+            // outlives the close while anything else holds the device open (a
+            // simulator's end): other programs would be told it is busy.
+            ioctl(PortFD, TIOCNXCL);
             close(std::exchange(PortFD, -1));
         }
         lock.release();
@@ -83,6 +89,15 @@ enum { shutter_open, shutter_closed };
 constexpr int percent_max = inverter::duty_code_max * inverter::percent_per_duty_code;
 constexpr int hertz_min = inverter::frequency_code_min * inverter::hertz_per_frequency_code;
 constexpr int hertz_max = inverter::frequency_code_max * inverter::hertz_per_frequency_code;
+
+// The driver whose connection the program's exit ends.
+LumivaneDriver* ending_driver = nullptr;
+
+// Writes all of a command to the line; TTY_OK or libindi's error code.
+int write_command(int fd, const QByteArray& command) {
+    int written = 0;
+    return tty_write(fd, command.constData(), int(command.size()), &written);
+}
 
 // Whole milliseconds from now until `t`, rounded up; 0 once it has passed.
 int ms_until(Clock::time_point t) {
@@ -194,6 +209,11 @@ bool LumivaneDriver::updateProperties() {
 }
 
 bool LumivaneDriver::Connect() {
+    // From the first connection on, the driver's end hands control back as a
+    // disconnect does, however it comes: libindi exits when indiserver closes
+    // the driver's input, and so do the ending signals (main.cpp). Registered
+    // now, this runs before the exit destroys what libindi has made by then.
+    if (!std::exchange(ending_driver, this)) std::atexit([] { ending_driver->hand_back(); });
     // The inverter's line runs at 9600 baud, 8N1, whatever was chosen before.
     serial->setDefaultBaudRate(Connection::Serial::B_9600);
     return INDI::DefaultDevice::Connect();
@@ -245,10 +265,17 @@ void LumivaneDriver::line_lost(const char* why) {
     updateProperties();
 }
 
+void LumivaneDriver::hand_back() {
+    if (!isConnected()) return;
+    // Quietly: indiserver has gone or is going, and libindi ends the program
+    // at the first write to it that fails.
+    for (const QByteArray& command : model.close().commands)
+        write_command(serial->getPortFD(), command);
+    serial->Disconnect();
+}
+
 void LumivaneDriver::send(const QByteArray& command) {
-    int written = 0;
-    const int result =
-        tty_write(serial->getPortFD(), command.constData(), int(command.size()), &written);
+    const int result = write_command(serial->getPortFD(), command);
     if (result != TTY_OK) {
         char message[MAXRBUF];
         tty_error_msg(result, message, MAXRBUF);
