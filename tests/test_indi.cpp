@@ -24,10 +24,14 @@ private slots:
     void initTestCase() {
         QTRY_COMPARE_WITH_TIMEOUT(get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
         QCOMPARE(get("DRIVER_INFO.DRIVER_VERSION"), QStringLiteral(LUMIVANE_VERSION));
+        QVERIFY(set("CONFIG_PROCESS.CONFIG_SAVE=On"));
     }
 
     void requests_send_exact_commands() {
         QVERIFY(connect_inverter());
+        // The configuration saved before has no frequency of a client's to restore.
+        QCOMPARE(restored, QByteArray());
+        QCOMPARE(get("FREQUENCY._STATE"), QStringLiteral("Idle"));
         const termios line = inverter->settings();
         QCOMPARE(line.c_cflag & (CBAUD | CSIZE | PARENB | CSTOPB), tcflag_t(B9600 | CS8));
         const std::pair<const char*, QByteArray> steps[] = {
@@ -131,10 +135,12 @@ private slots:
         inverter.reset();
         QTRY_VERIFY(client.seen().contains("set SHUTTER_EXPOSURE Alert"));
         QTRY_COMPARE(get("CONNECTION._STATE"), QStringLiteral("Alert"));
-        // The saved intensity and frequency come back after a restart; the
-        // switches start released and off.
+        // The saved intensity and frequency come back after a restart, also
+        // through a configuration saved before connecting; the switches start
+        // released and off.
         server.restart();
         QTRY_COMPARE_WITH_TIMEOUT(get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
+        QVERIFY(set("CONFIG_PROCESS.CONFIG_SAVE=On"));
         IndiClient fresh(server);
         QVERIFY(connect_inverter());
         QCOMPARE(restored, QByteArray(":E52"));

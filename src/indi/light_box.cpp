@@ -95,7 +95,11 @@ INDI::PropertyNumber LightBoxDevice::intensity() {
 
 bool LightBoxDevice::ISNewNumber(const char* dev, const char* name, double values[], char* names[],
                                  int n) {
-    if (dev != nullptr && processLightBoxNumber(dev, name, values, names, n)) return true;
+    if (dev != nullptr && processLightBoxNumber(dev, name, values, names, n)) {
+        // The filter intensities are kept at once, as libindi 2 keeps them.
+        saveConfig(true, name);
+        return true;
+    }
     return INDI::DefaultDevice::ISNewNumber(dev, name, values, names, n);
 }
 

@@ -99,6 +99,15 @@ int write_command(int fd, const QByteArray& command) {
     return tty_write(fd, command.constData(), int(command.size()), &written);
 }
 
+// Gives a property of one number the value saved in the configuration, if any.
+void take_saved(INDI::PropertyNumber property) {
+    INDI::WidgetView<INumber>& number = *property.begin();
+    double saved = 0;
+    if (IUGetConfigNumber(property.getDeviceName(), property.getName(), number.getName(), &saved) ==
+        0)
+        number.setValue(saved);
+}
+
 // Whole milliseconds from now until `t`, rounded up; 0 once it has passed.
 int ms_until(Clock::time_point t) {
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(t - Clock::now()).count();
@@ -160,6 +169,11 @@ bool LumivaneDriver::initProperties() {
                        0.1, 0);
     ExposureNP.fill(getDeviceName(), "SHUTTER_EXPOSURE", "Exposure", MAIN_CONTROL_TAB, IP_RW, 0,
                     IPS_IDLE);
+
+    // Until a connection shows the inverter's, the intensity and frequency
+    // are as saved, so that saving the whole configuration keeps them.
+    for (INDI::PropertyNumber property : {intensity(), FrequencyNP})
+        take_saved(property);
 
     setDriverInterface(AUX_INTERFACE | LIGHTBOX_INTERFACE);
     addDebugControl();
@@ -409,6 +423,7 @@ bool LumivaneDriver::saveConfigItems(FILE* fp) {
     serial->saveConfigItems(fp);
     INDI::Logger::saveConfigItems(fp);
     saveLightBoxConfig(fp);
-    FrequencyNP.save(fp);
+    // 0 until a frequency is known, from the configuration or a connection.
+    if (FrequencyNP.at(0)->getValue() != 0) FrequencyNP.save(fp);
     return true;
 }
