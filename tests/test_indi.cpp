@@ -143,7 +143,7 @@ private slots:
         QVERIFY(set("CONFIG_PROCESS.CONFIG_SAVE=On"));
         IndiClient fresh(server);
         QVERIFY(connect_inverter());
-        QCOMPARE(restored, QByteArray(":E52"));
+        QCOMPARE(restored, QByteArray(":D00:E52"));
         QCOMPARE(get("FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF"), QStringLiteral("On"));
         QCOMPARE(get("CAMERA_SHUTTER.SHUTTER_CLOSED"), QStringLiteral("On"));
         QVERIFY(set("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On"));

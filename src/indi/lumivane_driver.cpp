@@ -266,7 +266,7 @@ bool LumivaneDriver::read_line(const char*& why) {
         return false;
     }
     LOGF_DEBUG("<- %.*s", int(n), bytes);
-    react(model.receive(QByteArrayView(bytes, n)));
+    react(model.receive(QByteArrayView(bytes, n), Clock::now()));
     return true;
 }
 
@@ -397,14 +397,22 @@ bool LumivaneDriver::ISNewNumber(const char* dev, const char* name, double value
         for (const auto& [property, request] : numbers) {
             if (!property.isNameMatch(name)) continue;
             const ClientRequest asked = given_number(property, values, names, n);
-            // The intensity and frequency a client sets are kept for the next connection.
             if (handle(property, asked.refused, request, asked.value) && !isConfigLoading() &&
                 !ExposureNP.isNameMatch(name))
-                saveConfig(true, name);
+                keep_for_next_connection(property, asked.value);
             return true;
         }
     }
     return LightBoxDevice::ISNewNumber(dev, name, values, names, n);
+}
+
+void LumivaneDriver::keep_for_next_connection(INDI::PropertyNumber property, double asked) {
+    // The property shows what the inverter confirmed so far; the configuration
+    // keeps what the client asked.
+    const double shown_value = property[0].getValue();
+    property[0].setValue(asked);
+    saveConfig(true, property.getName());
+    property[0].setValue(shown_value);
 }
 
 void LumivaneDriver::intensity_preset(double percent) {

@@ -49,6 +49,8 @@ private:
     // the timer for the model's next deadline.
     void react(const inverter::Step& step, const char* answered = nullptr);
     void publish(const char* answered);
+    // Saves the intensity or frequency a client set for the next connection.
+    void keep_for_next_connection(INDI::PropertyNumber property, double asked);
     void schedule();
     // Hands a client's request to the model unless it is `refused` already,
     // and answers it; a refused request sends nothing, and its property goes
