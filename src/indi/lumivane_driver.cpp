@@ -102,9 +102,9 @@ int write_command(int fd, const QByteArray& command) {
 // Gives a property of one number the value saved in the configuration, if any.
 void take_saved(INDI::PropertyNumber property) {
     INDI::WidgetView<INumber>& number = *property.begin();
+    const char* device = property.getDeviceName();
     double saved = 0;
-    if (IUGetConfigNumber(property.getDeviceName(), property.getName(), number.getName(), &saved) ==
-        0)
+    if (IUGetConfigNumber(device, property.getName(), number.getName(), &saved) == 0)
         number.setValue(saved);
 }
 
