@@ -20,7 +20,7 @@ packages=(
   libx11-dev libxcb1-dev         # the benchmark watches the X server for the window
   libindi-dev indi-bin           # the INDI light-box driver; indiserver and its clients
   libcfitsio-dev libnova-dev libusb-1.0-0-dev libcurl4-gnutls-dev libgsl-dev libjpeg-dev
-  zlib1g-dev libev-dev libfftw3-dev  # build libindi 2.x, to test the driver against it too
+  zlib1g-dev libev-dev libfftw3-dev xz-utils  # build libindi 2.x, to test the driver against it too
   chromium chromium-driver       # the browser test of lumivaned's control page (WebDriver)
   dpkg-dev file lintian          # builds the Debian package (dependencies by dpkg-shlibdeps), checks it
   debootstrap iproute2 systemd   # the package's test in a fresh Debian root, offline; its units verified
