@@ -82,9 +82,12 @@ private:
 
 namespace {
 
-enum { control_pc, control_front_panel };
-enum { mode_voltage, mode_frequency };
-enum { shutter_open, shutter_closed };
+// Members by position. The library's subscript takes a size_t: an int or a
+// plain enum would be ambiguous with the built-in one where size_t is 32 bits.
+enum : size_t { control_pc, control_front_panel };
+enum : size_t { mode_voltage, mode_frequency };
+enum : size_t { shutter_open, shutter_closed };
+enum : size_t { first, second };
 
 constexpr int percent_max = inverter::duty_code_max * inverter::percent_per_duty_code;
 constexpr int hertz_min = inverter::frequency_code_min * inverter::hertz_per_frequency_code;
@@ -101,7 +104,7 @@ int write_command(int fd, const QByteArray& command) {
 
 // Gives a property of one number the value saved in the configuration, if any.
 void take_saved(INDI::PropertyNumber property) {
-    INDI::WidgetView<INumber>& number = *property.begin();
+    INDI::WidgetView<INumber>& number = property[first];
     const char* device = property.getDeviceName();
     double saved = 0;
     if (IUGetConfigNumber(device, property.getName(), number.getName(), &saved) == 0)
@@ -130,13 +133,13 @@ IPState property_state(Status status) {
 
 // Puts a shown value into its property: a pair's first switch stands for true.
 template <typename T> void show(INDI::PropertyNumber property, const Shown<T>& shown) {
-    property[0].setValue(double(shown.value));
+    property[first].setValue(double(shown.value));
     property.setState(property_state(shown.status));
 }
 
 void show(INDI::PropertySwitch property, const Shown<bool>& shown) {
-    property[0].setState(shown.value ? ISS_ON : ISS_OFF);
-    property[1].setState(shown.value ? ISS_OFF : ISS_ON);
+    property[first].setState(shown.value ? ISS_ON : ISS_OFF);
+    property[second].setState(shown.value ? ISS_OFF : ISS_ON);
     property.setState(property_state(shown.status));
 }
 
@@ -149,8 +152,8 @@ LumivaneDriver::LumivaneDriver() {
 bool LumivaneDriver::initProperties() {
     INDI::DefaultDevice::initProperties();
     initLightBox(MAIN_CONTROL_TAB, percent_max, inverter::percent_per_duty_code);
-    FrequencyNP[0].fill("FREQUENCY_HZ", "Hz", "%.0f", hertz_min, hertz_max,
-                        inverter::hertz_per_frequency_code, 0);
+    FrequencyNP[first].fill("FREQUENCY_HZ", "Hz", "%.0f", hertz_min, hertz_max,
+                            inverter::hertz_per_frequency_code, 0);
     FrequencyNP.fill(getDeviceName(), "FREQUENCY", "Frequency", MAIN_CONTROL_TAB, IP_RW, 0,
                      IPS_IDLE);
     ControlSP[control_pc].fill("CONTROL_PC", "PC", ISS_OFF);
@@ -165,8 +168,8 @@ bool LumivaneDriver::initProperties() {
     ShutterSP[shutter_closed].fill("SHUTTER_CLOSED", "Closed", ISS_ON);
     ShutterSP.fill(getDeviceName(), "CAMERA_SHUTTER", "Shutter", MAIN_CONTROL_TAB, IP_RW,
                    ISR_1OFMANY, 0, IPS_IDLE);
-    ExposureNP[0].fill("EXPOSURE_SECONDS", "Seconds", "%.1f", 0, inverter::Model::longest_exposure,
-                       0.1, 0);
+    ExposureNP[first].fill("EXPOSURE_SECONDS", "Seconds", "%.1f", 0,
+                           inverter::Model::longest_exposure, 0.1, 0);
     ExposureNP.fill(getDeviceName(), "SHUTTER_EXPOSURE", "Exposure", MAIN_CONTROL_TAB, IP_RW, 0,
                     IPS_IDLE);
 
@@ -409,10 +412,10 @@ bool LumivaneDriver::ISNewNumber(const char* dev, const char* name, double value
 void LumivaneDriver::keep_for_next_connection(INDI::PropertyNumber property, double asked) {
     // The property shows what the inverter confirmed so far; the configuration
     // keeps what the client asked.
-    const double shown_value = property[0].getValue();
-    property[0].setValue(asked);
+    const double shown_value = property[first].getValue();
+    property[first].setValue(asked);
     saveConfig(true, property.getName());
-    property[0].setValue(shown_value);
+    property[first].setValue(shown_value);
 }
 
 void LumivaneDriver::intensity_preset(double percent) {
@@ -432,6 +435,6 @@ bool LumivaneDriver::saveConfigItems(FILE* fp) {
     INDI::Logger::saveConfigItems(fp);
     saveLightBoxConfig(fp);
     // 0 until a frequency is known, from the configuration or a connection.
-    if (FrequencyNP.at(0)->getValue() != 0) FrequencyNP.save(fp);
+    if (FrequencyNP[first].getValue() != 0) FrequencyNP.save(fp);
     return true;
 }
