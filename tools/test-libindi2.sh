@@ -2,7 +2,9 @@
 # Builds the INDI driver and its test against libindi 2.x, from the release
 # archive in ../shared/third_party/ (built once into a cache by
 # tools/libindi2.sh), and runs the test under that release's own indiserver.
-# Without that folder (a user's clone) it says so and skips.
+# Without that folder (a user's clone) it says so and skips. Options are
+# passed to CMake:
+#   tools/test-libindi2.sh [-DCMAKE_CXX_COMPILER_LAUNCHER=ccache ...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 third_party=../shared/third_party

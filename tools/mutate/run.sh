@@ -11,10 +11,11 @@
 # was needed), then counts.
 # The copy and its build live in $MUTATE_DIR (default /tmp/lumivane-mutate); a
 # copy already there is used as it is, so a run can be resumed on the same
-# sources. $MUTATE_TESTS, a ctest regular expression, runs only the tests it
-# matches (the driver's faults against libindi 2.x: MUTATE_TESTS=test_indi
-# and PKG_CONFIG_PATH naming that libindi's lib/pkgconfig). The install test is left out: it runs no program, so no fault in
-# the sources can show there.
+# sources. The install test is left out: it runs no program, so no fault in
+# the sources can show there. $MUTATE_TESTS, a ctest regular expression, builds
+# and runs only the tests it matches (the driver's faults against libindi 2.x:
+# MUTATE_TESTS=test_indi, and PKG_CONFIG_PATH naming that libindi's
+# lib/pkgconfig).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 check=no
