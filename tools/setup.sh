@@ -27,6 +27,8 @@ packages=(
   lld                            # links the fault-seeding builds quickly
   desktop-file-utils             # checks and indexes the menu entry
   indi-bin                       # indiserver and its clients
+  libcfitsio-dev libnova-dev libusb-1.0-0-dev libcurl4-gnutls-dev libgsl-dev libjpeg-dev
+  zlib1g-dev libev-dev libfftw3-dev xz-utils  # build libindi 2.x, to test the driver against it too
   chromium chromium-driver       # the browser test of lumivaned's control page (WebDriver)
   dpkg-dev file lintian          # builds the Debian package (dependencies by dpkg-shlibdeps), checks it
   debootstrap iproute2 systemd   # the package's test in a fresh Debian root, offline; its units verified;

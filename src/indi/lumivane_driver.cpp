@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <connectionplugins/connectionserial.h>
+#include <cstdlib>
 #include <cstring>
 #include <indicom.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -66,6 +68,10 @@ private:
     void close_port(bool drain) {
         if (PortFD >= 0) {
             if (drain) tcdrain(PortFD);
+            // libindi opens the line in the terminal's exclusive mode, which
+            // outlives the close while anything else holds the device open (a
+            // simulator's end): other programs would be told it is busy.
+            ioctl(PortFD, TIOCNXCL);
             close(std::exchange(PortFD, -1));
         }
         lock.release();
@@ -86,6 +92,24 @@ enum : size_t { first, second };
 constexpr int percent_max = inverter::duty_code_max * inverter::percent_per_duty_code;
 constexpr int hertz_min = inverter::frequency_code_min * inverter::hertz_per_frequency_code;
 constexpr int hertz_max = inverter::frequency_code_max * inverter::hertz_per_frequency_code;
+
+// The driver whose connection the program's exit ends.
+LumivaneDriver* ending_driver = nullptr;
+
+// Writes all of a command to the line; TTY_OK or libindi's error code.
+int write_command(int fd, const QByteArray& command) {
+    int written = 0;
+    return tty_write(fd, command.constData(), int(command.size()), &written);
+}
+
+// Gives a property of one number the value saved in the configuration, if any.
+void take_saved(INDI::PropertyNumber property) {
+    INDI::WidgetView<INumber>& number = property[first];
+    const char* device = property.getDeviceName();
+    double saved = 0;
+    if (IUGetConfigNumber(device, property.getName(), number.getName(), &saved) == 0)
+        number.setValue(saved);
+}
 
 // Whole milliseconds from now until `t`, rounded up; 0 once it has passed.
 int ms_until(Clock::time_point t) {
@@ -149,6 +173,11 @@ bool LumivaneDriver::initProperties() {
     ExposureNP.fill(getDeviceName(), "SHUTTER_EXPOSURE", "Exposure", MAIN_CONTROL_TAB, IP_RW, 0,
                     IPS_IDLE);
 
+    // Until a connection shows the inverter's, the intensity and frequency
+    // are as saved, so that saving the whole configuration keeps them.
+    for (INDI::PropertyNumber property : {intensity(), FrequencyNP})
+        take_saved(property);
+
     setDriverInterface(AUX_INTERFACE | LIGHTBOX_INTERFACE);
     addDebugControl();
     addConfigurationControl();
@@ -197,6 +226,11 @@ bool LumivaneDriver::updateProperties() {
 }
 
 bool LumivaneDriver::Connect() {
+    // From the first connection on, the driver's end hands control back as a
+    // disconnect does, however it comes: libindi exits when indiserver closes
+    // the driver's input, and so do the ending signals (main.cpp). Registered
+    // now, this runs before the exit destroys what libindi has made by then.
+    if (!std::exchange(ending_driver, this)) std::atexit([] { ending_driver->hand_back(); });
     // The inverter's line runs at 9600 baud, 8N1, whatever was chosen before.
     serial->setDefaultBaudRate(Connection::Serial::B_9600);
     return INDI::DefaultDevice::Connect();
@@ -248,10 +282,17 @@ void LumivaneDriver::line_lost(const char* why) {
     updateProperties();
 }
 
+void LumivaneDriver::hand_back() {
+    if (!isConnected()) return;
+    // Quietly: indiserver has gone or is going, and libindi ends the program
+    // at the first write to it that fails.
+    for (const QByteArray& command : model.close().commands)
+        write_command(serial->getPortFD(), command);
+    serial->Disconnect();
+}
+
 void LumivaneDriver::send(const QByteArray& command) {
-    int written = 0;
-    const int result =
-        tty_write(serial->getPortFD(), command.constData(), int(command.size()), &written);
+    const int result = write_command(serial->getPortFD(), command);
     if (result != TTY_OK) {
         char message[MAXRBUF];
         tty_error_msg(result, message, MAXRBUF);
@@ -393,6 +434,7 @@ bool LumivaneDriver::saveConfigItems(FILE* fp) {
     serial->saveConfigItems(fp);
     INDI::Logger::saveConfigItems(fp);
     saveLightBoxConfig(fp);
-    FrequencyNP.save(fp);
+    // 0 until a frequency is known, from the configuration or a connection.
+    if (FrequencyNP[first].getValue() != 0) FrequencyNP.save(fp);
     return true;
 }

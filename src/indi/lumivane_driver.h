@@ -40,6 +40,9 @@ private:
     // with the reason in `why`.
     bool read_line(const char*& why);
     void line_lost(const char* why);
+    // At the program's end: hands control back as a disconnect does and
+    // releases the line, telling indiserver nothing.
+    void hand_back();
     void send(const QByteArray& command);
     // Sends the step's commands, logs its words, shows what changed (and
     // `answered`, the property of a client's request, in any case) and sets
