@@ -205,12 +205,14 @@ private slots:
         }
     }
 
-    // Two clients, one leaving as the other comes: the server takes their
-    // requests in either order. A connect that comes while the line drains
-    // after the last client left succeeds once it has closed; the answer to
-    // ":F#" that comes after the reopen is not taken for the answer to ":O#",
-    // nor is a report that waited in the line while it was closed.
-    void a_connect_during_a_disconnect() {
+    // A brightness read right after the change, as ConformU and NINA read it,
+    // is the one the inverter confirmed. Two clients, one leaving as the
+    // other comes: the server takes their requests in either order. A connect
+    // that comes while the line drains after the last client left succeeds
+    // once it has closed; the answer to ":F#" that comes after the reopen is
+    // not taken for the answer to ":O#", nor is a report that waited in the
+    // line while it was closed.
+    void clients_at_the_edges_of_a_session() {
         HttpConnection a(server.http_port()), b(server.http_port());
         const auto put = [](QTcpSocket& socket, const char* member, const QByteArray& body) {
             socket.write(http_request("PUT", device + member, body));
@@ -223,6 +225,12 @@ private slots:
         QCOMPARE(server.inverter.read(3), QByteArray(":O#"));
         server.inverter.write(":ELC1#");
         QCOMPARE(error(a), 0);
+        put(a, "calibratoron", "Brightness=7");
+        a.write(http_request("GET", device + "brightness"));
+        QCOMPARE(server.inverter.read(8), QByteArray(":D00:D07"));
+        server.inverter.write(":EDU00#:EDU07#");
+        QCOMPARE(error(a), 0);
+        QCOMPARE(QJsonDocument::fromJson(read_reply(a).body)["Value"], 7);
         int reopened = 0;
         for (int attempt = 0; attempt < 10; ++attempt) {
             QTcpSocket& on = attempt % 2 ? b : a;
