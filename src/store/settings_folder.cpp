@@ -1,38 +1,45 @@
 #include "settings_folder.h"
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
+#include <pwd.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Checked as the program's effective user, as opening the file will be.
-bool writable(const fs::path& path) {
-    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+fs::path home_folder() {
+    const char* home = std::getenv("HOME");
+    if (home && *home) return home;
+    const passwd* user = ::getpwuid(::getuid());
+    return user && user->pw_dir ? user->pw_dir : "";
 }
 
-// $XDG_DATA_HOME/lumivane, or ~/.local/share/lumivane; empty without a home.
-fs::path user_folder() {
+fs::path data_home() {
     const char* data = std::getenv("XDG_DATA_HOME");
-    if (data && fs::path(data).is_absolute()) return fs::path(data) / "lumivane";
-    const char* home = std::getenv("HOME");
-    if (home && *home) return fs::path(home) / ".local/share/lumivane";
-    return {};
+    if (data && fs::path(data).is_absolute()) return data;
+    const fs::path home = home_folder();
+    return home.empty() ? home : home / ".local/share";
 }
 
 } // namespace
 
-std::string settings_folder(const std::string& program_dir) {
-    const fs::path program(program_dir);
-    if (writable(program) || writable(program / "el_dat.txt")) return program_dir;
-    const fs::path user = user_folder();
+std::string user_settings_folder(const std::string& shipped_presets) {
+    const fs::path data = data_home();
+    if (data.empty()) return {};
+    const fs::path folder = data / "lumivane", presets = folder / "el_dat.txt";
     std::error_code error;
-    if (user.empty() || (!fs::create_directories(user, error) && error)) return program_dir;
-    const fs::path presets = user / "el_dat.txt";
-    if (!fs::exists(presets, error) && fs::exists(program / "el_dat.txt", error))
-        fs::copy_file(program / "el_dat.txt", presets, error);
-    return user.string();
+    fs::create_directories(folder, error);
+    if (!fs::exists(presets, error) && fs::exists(shipped_presets, error))
+        fs::copy_file(shipped_presets, presets, error);
+    return folder.string();
+}
+
+ProgramFolders program_folders([[maybe_unused]] const std::string& program_dir) {
+#ifdef LUMIVANE_DATA_DIR
+    return {LUMIVANE_DATA_DIR, user_settings_folder(LUMIVANE_DATA_DIR "/el_dat.txt")};
+#else
+    return {program_dir, program_dir};
+#endif
 }
