@@ -103,7 +103,7 @@ std::optional<Options> parse_options(int argc, char** argv, int& exit_code) {
         if (n <= 0) return fail("cannot find the program's directory; give --dir");
         const std::string path(exe, size_t(n));
         o.dir = program_folders(path.substr(0, std::max<size_t>(path.rfind('/'), 1))).settings;
-        if (o.dir.empty()) return fail("cannot find the home folder; give --dir");
+        if (o.dir.empty()) return fail("no home folder for the link: give --dir");
     }
     return o;
 }
