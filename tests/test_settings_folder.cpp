@@ -13,7 +13,8 @@
 
 static void write(const QString& path, const QByteArray& bytes) {
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()) && f.open(QIODevice::WriteOnly) &&
+            f.write(bytes) == bytes.size());
 }
 
 static QByteArray read(const QString& path) {
@@ -26,34 +27,27 @@ class SettingsFolderTest : public QObject {
 private slots:
     void user_folder_data() {
         // XDG_DATA_HOME (HOME is the temporary folder); the user's el_dat.txt
-        // before and after; whether presets are shipped.
-        const Table<QByteArray, QByteArray, bool, QString, QByteArray> row(
-            "data_home", "users", "shipped", "expect", "presets");
-        row("made and seeded", "/data", {}, true, "/data/lumivane", "shipped");
-        row("seeded once", "/data", "mine", true, "/data/lumivane", "mine");
-        row("nothing shipped", "/data", {}, false, "/data/lumivane", {});
-        row("relative data home", "data", {}, true, "/.local/share/lumivane", "shipped");
+        // before and after.
+        const Table<QByteArray, QByteArray, QString, QByteArray> row("data_home", "users", "expect",
+                                                                     "presets");
+        row("made and seeded", "/data", {}, "/data/lumivane", "shipped");
+        row("seeded once", "/data", "mine", "/data/lumivane", "mine");
+        row("relative data home", "data", {}, "/.local/share/lumivane", "shipped");
     }
 
     void user_folder() {
         QFETCH(QByteArray, data_home);
         QFETCH(QByteArray, users);
-        QFETCH(bool, shipped);
         QTemporaryDir root;
-        const QString shipped_presets = root.filePath("el_dat.txt");
-        if (shipped) write(shipped_presets, "shipped");
+        QFETCH(QString, expect);
+        const QString folder = root.path() + expect, shipped = root.filePath("el_dat.txt");
+        write(shipped, "shipped");
+        if (!users.isEmpty()) write(folder + "/el_dat.txt", users);
         qputenv("HOME", root.path().toUtf8());
         qputenv("XDG_DATA_HOME",
                 data_home.startsWith('/') ? root.path().toUtf8() + data_home : data_home);
-        QFETCH(QString, expect);
-        if (!users.isEmpty()) {
-            QVERIFY(QDir().mkpath(root.path() + expect));
-            write(root.path() + expect + "/el_dat.txt", users);
-        }
-        QCOMPARE(QString::fromStdString(user_settings_folder(shipped_presets.toStdString())),
-                 root.path() + expect);
-        QVERIFY(QFileInfo(root.path() + expect).isDir());
-        QTEST(read(root.path() + expect + "/el_dat.txt"), "presets");
+        QCOMPARE(QString::fromStdString(user_settings_folder(shipped.toStdString())), folder);
+        QTEST(read(folder + "/el_dat.txt"), "presets");
     }
 
     // A one-folder install keeps its settings beside the program even where
@@ -61,7 +55,6 @@ private slots:
     void by_install() {
         QTemporaryDir root;
         const QString program = root.filePath("program");
-        QVERIFY(QDir().mkpath(program));
         write(program + "/el_dat.txt", "shipped");
         QVERIFY(::chmod(qPrintable(program + "/el_dat.txt"), 0444) == 0);
         QVERIFY(::chmod(qPrintable(program), 0555) == 0);
