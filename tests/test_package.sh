@@ -128,10 +128,11 @@ run() { chroot "$root" env DEBIAN_FRONTEND=noninteractive "$@"; }
 install_packages() {
   echo "$1: $(run sh -c "cd /tmp && apt-get install --assume-no ${*:2}" 2>&1 | grep -E 'newly installed|Need to get|After this' |
     sed -E 's/^([0-9]+) upgraded, ([0-9]+) newly.*/\2 packages;/' | tr '\n' ' ')"
-  run sh -c "cd /tmp && apt-get install -y -q ${*:2}" >/dev/null || fail "$1 did not install"
+  run sh -c "cd /tmp && apt-get install -y -q ${*:2}" >build-package/apt.log 2>&1 ||
+    fail "$1 did not install; see build-package/apt.log"
 }
 use_in_root() {
-  unshare -n sh -c "ip link set lo up && chroot '$root' bash /tmp/test_package.sh --in-root $1 '$(dpkg-deb -f build-package/lumivaned_*.deb Version)'"
+  unshare -n sh -c "ip link set lo up && chroot '$root' bash /tmp/test_package.sh --in-root $1 $(dpkg-parsechangelog -S Version | sed 's/-[^-]*$//')"
 }
 
 cp build-package/*.deb "$0" tools/xserver.sh "$root/tmp/"
@@ -146,13 +147,13 @@ run useradd -m tester
 use_in_root headless
 
 install_packages desktop ./lumivane_*.deb
-run apt-get install -y -q --no-install-recommends xvfb xdotool >/dev/null
+run apt-get install -y -q --no-install-recommends xvfb xdotool >build-package/apt.log 2>&1
 use_in_root desktop
 
 files=$(run dpkg -L indi-lumivane lumivaned lumivane lumivane-sim)
 systemctl --root="$root" enable lumivaned@tester.service lumivane-indi@tester.service 2>/dev/null
 [ -n "$(find "$root/etc/systemd" -name '*lumivane*')" ] || fail "the services were not enabled"
-run apt-get purge -y -q indi-lumivane lumivaned lumivane lumivane-sim >/dev/null
+run apt-get purge -y -q indi-lumivane lumivaned lumivane lumivane-sim >build-package/apt.log 2>&1
 while read -r f; do
   [ -d "$root$f" ] || ! { [ -e "$root$f" ] || [ -L "$root$f" ]; } || fail "the purge left $f"
 done <<<"$files"

@@ -20,7 +20,7 @@ packages=(
   libx11-dev libxcb1-dev         # the benchmark watches the X server for the window
   libindi-dev indi-bin           # the INDI light-box driver; indiserver and its clients
   chromium chromium-driver       # the browser test of lumivaned's control page (WebDriver)
-  dpkg-dev file lintian          # builds the Debian package (dependencies by dpkg-shlibdeps), checks it
+  dpkg-dev file lintian          # the Debian packages: tools/package.sh installs their build dependencies; lintian checks them
   debootstrap iproute2 systemd   # the package's test in a fresh Debian root, offline; its units verified
 )
 
