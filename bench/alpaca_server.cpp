@@ -33,9 +33,13 @@ QString connect_inverter(Lumivaned& server, QTcpSocket& client) {
     server.inverter.write(":ELC1#");
     const HttpReply reply = read_reply(client, 5000);
     const QJsonObject answer = QJsonDocument::fromJson(reply.body).object();
-    return reply.status == 200 && answer.value(u"ErrorNumber").toInt(-1) == 0
-               ? QString()
-               : QStringLiteral("the connection was refused");
+    if (reply.status != 200 || answer.value(u"ErrorNumber").toInt(-1) != 0)
+        return QStringLiteral("the connection was refused");
+    // The light, sent off at connecting, confirmed.
+    const QByteArray light = server.inverter.read(4, 5000);
+    if (light != ":D00") return QStringLiteral("no light sent: ") + light;
+    server.inverter.write(":EDU00#");
+    return {};
 }
 
 // The calibrator's state, asked for until it is `wanted` or the time is up.
@@ -51,8 +55,8 @@ bool state_reaches(QTcpSocket& client, int wanted) {
 }
 
 // From writing each brightness request to its command read on the line; the
-// inverter echoes each, and the next request waits until the server shows the
-// light ready at the new brightness.
+// inverter echoes each, the server answers then, and the next request waits
+// until the server shows the light ready at the new brightness.
 std::vector<double> command_latency(Lumivaned& server, QTcpSocket& client, QString& error) {
     std::vector<double> ms;
     for (int i = 0; i < brightness_changes && error.isEmpty(); ++i) {
@@ -64,13 +68,15 @@ std::vector<double> command_latency(Lumivaned& server, QTcpSocket& client, QStri
         client.flush();
         const QByteArray sent = server.inverter.read(4, 5000);
         const Clock::time_point arrived = Clock::now();
-        if (sent != ":D" + code || read_reply(client, 5000).status != 200) {
+        if (sent != ":D" + code) {
             error = QStringLiteral("unexpected command %1").arg(QString::fromLatin1(sent));
             break;
         }
         ms.push_back(ms_between(start, arrived));
         server.inverter.write(":EDU" + code + '#');
-        if (!state_reaches(client, calibrator_ready)) error = QStringLiteral("no echo taken");
+        if (read_reply(client, 5000).status != 200) error = QStringLiteral("no answer");
+        if (error.isEmpty() && !state_reaches(client, calibrator_ready))
+            error = QStringLiteral("no echo taken");
     }
     return ms;
 }
@@ -94,10 +100,9 @@ qsizetype whole_answer(QByteArrayView data) {
     const QByteArrayView field = "\r\nContent-Length: ";
     const qsizetype found = data.first(head).indexOf(field);
     const qsizetype at = found + field.size();
-    const qsizetype body =
-        found < 0 ? 0 : data.sliced(at, data.indexOf('\r', at) - at).toLongLong();
-    const qsizetype size = head + 4 + body;
-    return data.size() >= size ? size : 0;
+    const qint64 body = found < 0 ? 0 : data.sliced(at, data.indexOf('\r', at) - at).toLongLong();
+    const qint64 size = head + 4 + body;
+    return data.size() >= size ? qsizetype(size) : 0;
 }
 
 int connected_socket(quint16 port) {

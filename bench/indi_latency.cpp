@@ -40,6 +40,12 @@ IndiLatency measure_indi_latency(const QString& driver, int changes) {
         return result;
     }
     line.write(":ELC1#");
+    // The light, sent off at connecting, confirmed.
+    if (line.read(4, 5000) != ":D00") {
+        result.error = QStringLiteral("no light sent");
+        return result;
+    }
+    line.write(":EDU00#");
     wait_for([&] { return server.get("CONNECTION._STATE") == "Ok"; }, 5000);
 
     // A client started per change, as a script or an automation step would.

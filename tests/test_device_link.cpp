@@ -9,10 +9,14 @@
 #include "support/recording_panel.h"
 #include "support/recording_toolkit.h"
 #include "support/table.h"
+#include "support/without_capabilities.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 
 class DeviceLinkTest : public QObject {
     Q_OBJECT
@@ -69,14 +73,38 @@ private slots:
         // Its link dangles and is still port 1; a port without a link is the system's.
         QCOMPARE(port_device(1, dir.path()), dir.path() + "/com1");
         QCOMPARE(port_device(2, dir.path()), QStringLiteral("/dev/ttyS1"));
-        // Plugged in again: the next open reaches it, with nothing left of the old line.
+        // Plugged in again: the next open reaches it, with nothing left of the old
+        // line, nor what the device sent before it was opened.
         pty = std::make_unique<Pty>();
         pty->link_as_port(dir.path(), 1);
+        pty->write(":ELC1#");
         comm->COMM1open();
         panel->log.clear();
         pty->write("5#:EFQ45#");
         QVERIFY(pty->taken());
         QCOMPARE(panel->log, QStringList{"Label1(1)=450Hz"});
+    }
+
+    // A device the system refuses to this user: the operator is told which
+    // group to join and how, as the servers log it, and the port's hint says
+    // the device is there but not permitted.
+    void a_refused_device_says_how_to_get_it() {
+        const QByteArray device = pty->slave_path().toLocal8Bit();
+        QVERIFY(::chown(device, 65534, ::getgrnam("dialout")->gr_gid) == 0);
+        QVERIFY(::chmod(device, 0660) == 0);
+        const WithoutCapabilities as_a_user(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
+        comm->COMM1open();
+        QVERIFY(!comm->MSComm1.PortOpen());
+        const QString join =
+            QStringLiteral("sudo adduser %1 dialout").arg(::getpwuid(::geteuid())->pw_name);
+        QVERIFY2(toolkit->messages.value(0).startsWith("現在COMに使用できるポートがありません。") &&
+                     toolkit->messages.value(0).endsWith("ログインし直してください：\n" + join),
+                 qPrintable(toolkit->messages.value(0)));
+        QVERIFY(port_hint(1, dir.path()).endsWith("（接続あり・使用権限なし）"));
+        PortLock lock;
+        std::string why;
+        QCOMPARE(lock.take(device.toStdString(), why), PortLock::Outcome::failed);
+        QVERIFY2(QString::fromStdString(why).contains("join it with \"" + join), why.c_str());
     }
 
     void reports_change_the_panel_data() {

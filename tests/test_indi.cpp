@@ -9,10 +9,14 @@
 #include "support/recording_panel.h"
 #include "support/recording_toolkit.h"
 #include "support/table.h"
+#include "support/without_capabilities.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
 
 class IndiTest : public QObject {
     Q_OBJECT
@@ -20,10 +24,14 @@ private slots:
     void initTestCase() {
         QTRY_COMPARE_WITH_TIMEOUT(get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
         QCOMPARE(get("DRIVER_INFO.DRIVER_VERSION"), QStringLiteral(LUMIVANE_VERSION));
+        QVERIFY(set("CONFIG_PROCESS.CONFIG_SAVE=On"));
     }
 
     void requests_send_exact_commands() {
         QVERIFY(connect_inverter());
+        // The configuration saved before has no frequency of a client's to restore.
+        QCOMPARE(restored, QByteArray(":D00"));
+        QCOMPARE(get("FREQUENCY._STATE"), QStringLiteral("Idle"));
         const termios line = inverter->settings();
         QCOMPARE(line.c_cflag & (CBAUD | CSIZE | PARENB | CSTOPB), tcflag_t(B9600 | CS8));
         const std::pair<const char*, QByteArray> steps[] = {
@@ -127,13 +135,15 @@ private slots:
         inverter.reset();
         QTRY_VERIFY(client.seen().contains("set SHUTTER_EXPOSURE Alert"));
         QTRY_COMPARE(get("CONNECTION._STATE"), QStringLiteral("Alert"));
-        // The saved intensity and frequency come back after a restart; the
-        // switches start released and off.
+        // The saved intensity and frequency come back after a restart, also
+        // through a configuration saved before connecting; the switches start
+        // released and off.
         server.restart();
         QTRY_COMPARE_WITH_TIMEOUT(get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
+        QVERIFY(set("CONFIG_PROCESS.CONFIG_SAVE=On"));
         IndiClient fresh(server);
         QVERIFY(connect_inverter());
-        QCOMPARE(restored, QByteArray(":E52"));
+        QCOMPARE(restored, QByteArray(":D00:E52"));
         QCOMPARE(get("FLAT_LIGHT_CONTROL.FLAT_LIGHT_OFF"), QStringLiteral("On"));
         QCOMPARE(get("CAMERA_SHUTTER.SHUTTER_CLOSED"), QStringLiteral("On"));
         QVERIFY(set("FLAT_LIGHT_CONTROL.FLAT_LIGHT_ON=On"));
@@ -144,6 +154,34 @@ private slots:
         QFile config(server.home_path() + "/.indi/Lumivane_config.xml");
         QVERIFY(config.open(QIODevice::ReadOnly));
         QVERIFY(!config.readAll().contains("POLLING_PERIOD"));
+    }
+
+    // However the driver ends, it first hands control back as a disconnect
+    // does: indiserver ended alone closes the driver's input; a signal to the
+    // driver alone, which indiserver then starts again.
+    void ending_hands_control_back_data() {
+        const Table<int> row("signal");
+        row("indiserver ended", 0);
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+            row(strsignal(signal), signal);
+    }
+
+    void ending_hands_control_back() {
+        QFETCH(int, signal);
+        QVERIFY(connect_inverter());
+        QVERIFY(set("SHUTTER_EXPOSURE.EXPOSURE_SECONDS=10"));
+        QCOMPARE(inverter->read(4), QByteArray(":C1#"));
+        if (signal == 0)
+            server.restart();
+        else
+            server.signal_driver(signal);
+        QCOMPARE(inverter->read(7, 5000), QByteArray(":C0#:F#"));
+        QTRY_COMPARE_WITH_TIMEOUT(get("CONNECTION.CONNECT"), QStringLiteral("Off"), 10000);
+        // Left as a user's program finds it: not in the terminal's exclusive mode.
+        const WithoutCapabilities as_a_user(1u << CAP_SYS_ADMIN);
+        const int line = ::open(qPrintable(inverter->slave_path()), O_RDWR | O_NOCTTY);
+        QVERIFY2(line >= 0, strerror(errno));
+        ::close(line);
     }
 
     // Root too: the panel and the driver, or two panels, never share a device.
@@ -159,7 +197,10 @@ private slots:
         QVERIFY(!comm.MSComm1.PortOpen());
         QVERIFY(set("CONNECTION.DISCONNECT=On"));
         QCOMPARE(inverter->read_quiet(300), QByteArray(":F#"));
-        comm.COMM1open();
+        { // as a user, whom the terminal's exclusive mode would keep out
+            const WithoutCapabilities as_a_user(1u << CAP_SYS_ADMIN);
+            comm.COMM1open();
+        }
         QVERIFY(comm.MSComm1.PortOpen());
         COMM second(panel, toolkit, dir.path(), dir.path());
         second.COMM1open();

@@ -63,36 +63,53 @@ private slots:
     void scripts_data() {
         // The script, actions with ";" between them; every command sent, in order;
         // name=value/status of what is shown, and counts. A script starts connected,
-        // the PC in control, unless it starts with "~".
+        // the PC in control and the light confirmed off, unless it starts with "~".
         const Table<QString, QString, QString> table("script", "sent", "expect");
         const auto row = [&](const char* name, QString script, QString sent, const char* expect) {
             const bool open = !script.startsWith(u'~');
-            table(name, open ? "open;<:ELC1#;" + script : script.mid(1), open ? ":O#" + sent : sent,
-                  expect);
+            table(name, open ? "open;<:ELC1#;<:EDU00#;" + script : script.mid(1),
+                  open ? ":O#:D00" + sent : sent, expect);
         };
-        // The link.
-        row("any control report answers", "~open;<:ELC0#", ":O#", "link=online pc=0/alert");
-        row("only a control report answers", "~open;<:EDU00#;+1000", ":O#", "link=offline");
+        // The link: only the grant answers a connect, and the light is then made known.
+        row("connected", "+0", "", "link=online pc=1/ok light=0/ok duty=0/ok warnings=0");
+        row("stale reports at a connect", "~open;<:ELC0#;<:EDU20#;<:ELC1#", ":O#:D00",
+            "link=online pc=1/ok light=0/busy duty=0/busy intensity=0/idle");
+        row("a connect given up hands control back", "~open;<:ELC0#;+1000", ":O#:F#",
+            "link=offline warnings=1");
+        row("and one cancelled", "~open;close", ":O#:F#", "link=offline");
         row("nothing while offline", "~light 1;intensity 4;frequency 450;pc 1;shutter 1;expose 1",
             "", "refused=6 link=offline");
-        // The duty: the client's light and intensity; the knob only under front-panel control.
+        // The duty: what runs shows, and reports answer the commands in the order sent.
+        row("brightness is what runs", "lightat 41;+10", ":D21",
+            "light=1/busy intensity=42/busy duty=0/busy");
+        row("on at an intensity", "lightat 41;<:EDU21#", ":D21",
+            "light=1/ok intensity=42/ok duty=42/ok");
         row("late echo after off", "intensity 40;light 1;light 0;<:EDU20#", ":D20:D00",
-            "light=0/busy intensity=40/ok");
+            "light=0/busy intensity=40/ok duty=40/busy");
         row("off on off, echoed", "intensity 40;light 0;light 1;light 0;<:EDU00#;<:EDU20#;<:EDU00#",
-            ":D00:D20:D00", "light=0/ok intensity=40/ok warnings=0");
+            ":D00:D20:D00", "light=0/ok intensity=40/ok duty=0/ok warnings=0");
+        row("a report answers every older command", "lightat 10;lightat 20;lightat 30;<:EDU10#;+1",
+            ":D05:D10:D15", "light=1/busy duty=20/busy warnings=0");
         row("intensity while on", "light 1;intensity 41;<:EDU00#;<:EDU21#", ":D00:D21",
             "light=1/ok intensity=42/ok");
-        row("on at an intensity", "lightat 41;<:EDU21#", ":D21", "light=1/ok intensity=42/ok");
-        row("an echo of nothing", "intensity 40;<:EDU25#;<:EFQ60#", "",
-            "light=0/idle intensity=40/ok frequency=450/idle");
-        row("contradicted", "intensity 40;light 1;<:EDU10#", ":D20",
-            "light=1/alert intensity=40/ok warnings=1");
+        row("a late report that matches settles", "lightat 20;+1300;<:EDU10#", ":D10",
+            "light=1/ok duty=20/ok warnings=1");
+        row("a late report of an older command", "lightat 20;+1300;lightat 40;<:EDU10#", ":D10:D20",
+            "light=1/busy duty=0/busy warnings=1");
+        row("and the newer one's", "lightat 20;+1300;lightat 40;<:EDU10#;<:EDU20#", ":D10:D20",
+            "light=1/ok duty=40/ok warnings=1");
+        row("contradicted", "intensity 40;light 1;<:EDU10#;+1000", ":D20",
+            "light=1/alert intensity=20/alert duty=20/alert warnings=1");
+        row("unasked under PC control", "<:EDU25#", "", "duty=50/alert warnings=1");
         row("unanswered", "light 1;frequency 600;+999;+1", ":D00:E60",
-            "light=1/alert frequency=600/alert warnings=2");
+            "light=1/alert frequency=450/alert warnings=2");
         row("the knob", "<:ELC0#;<:EDU05#;<:EFQ66#;<:EDU00#;<:ELM1#", "",
-            "light=0/ok intensity=10/ok frequency=660/ok voltage=0/ok");
+            "light=0/ok intensity=10/ok duty=0/ok frequency=660/ok voltage=0/ok");
+        row("the knob's light is sent at the grant", "<:ELC0#;<:EDU05#;pc 1;<:ELC1#", ":O#:D05",
+            "pc=1/ok light=1/busy intensity=10/busy");
+        row("a frequency nothing asked", "<:EFQ60#", "", "frequency=600/ok warnings=0");
         row("reports outside the codes", "<:ELC0#;<:EDU51#;<:EDU.5#;<:EFQ09#;<:EFQ71#", "",
-            "light=0/idle intensity=0/idle frequency=450/idle warnings=4");
+            "light=0/ok frequency=450/idle warnings=4");
         // What each control source allows, and what no request may carry.
         row("the knob's control refuses the duty",
             "<:ELC0#;light 1;frequency 450;intensity 4;lightat 6;voltage 0", ":M1#",
@@ -109,10 +126,12 @@ private slots:
             "exposure=2/ok shutter=0/busy warnings=0");
         row("the switch takes over", "expose 5;shutter 0;+5000", ":C1#:C0#",
             "exposure=5/idle warnings=1");
+        row("a late shutter echo", "shutter 1;+1000;shutter 0;<:CAS1#", ":C1#:C0#",
+            "shutter=0/busy warnings=1");
         row("unplugged during one", "expose 5;lost", ":C1#",
             "link=offline exposure=5/alert warnings=1");
-        row("and back", "intensity 40;light 1;<:EDU20#;expose 5;lost;open;<:ELC1#", ":D20:C1#:O#",
-            "link=online light=0/idle shutter=0/idle intensity=40/idle");
+        row("and back", "intensity 40;light 1;<:EDU20#;expose 5;lost;open;<:ELC1#",
+            ":D20:C1#:O#:D00", "link=online light=0/busy shutter=0/idle intensity=40/idle");
     }
 
     void scripts() {
@@ -143,7 +162,7 @@ private slots:
         for (const QString& action : script.split(u';')) {
             const QString verb = action.section(u' ', 0, 0);
             if (verb.startsWith(u'<')) {
-                take(model.receive(verb.mid(1).toLatin1()));
+                take(model.receive(verb.mid(1).toLatin1(), now));
             } else if (verb.startsWith(u'+')) {
                 take(model.tick(now += std::chrono::milliseconds(verb.mid(1).toInt())));
             } else {
@@ -159,6 +178,7 @@ private slots:
                                   "voltage=" + shown(s.voltage_mode),
                                   "light=" + shown(s.light_on),
                                   "intensity=" + shown(s.intensity),
+                                  "duty=" + shown(s.duty),
                                   "frequency=" + shown(s.frequency),
                                   "shutter=" + shown(s.shutter_pressed),
                                   "exposure=" + shown(s.exposure),

@@ -117,10 +117,8 @@ cleanup() {
   rm -rf --one-file-system "$root"
 }
 trap cleanup EXIT
-mirror=$(sed -nE 's/^(URIs:|deb)( \[[^]]*\])? +([^ ]+).*/\3/p' /etc/apt/sources.list \
-  /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null | grep -m1 -v security || true)
-debootstrap --variant=minbase bookworm "$root" "${mirror:-http://deb.debian.org/debian}" \
-  >build-package/debootstrap.log 2>&1 || fail "debootstrap failed; see build-package/debootstrap.log"
+. tools/debian-root.sh
+debian_root "$root" >build-package/debootstrap.log 2>&1 || fail "debootstrap failed; see build-package/debootstrap.log"
 mount -t proc proc "$root/proc"
 mount -t devpts -o newinstance,ptmxmode=0666 devpts "$root/dev/pts"
 run() { chroot "$root" env DEBIAN_FRONTEND=noninteractive "$@"; }

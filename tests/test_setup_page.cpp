@@ -57,6 +57,8 @@ private slots:
         QCOMPARE(server.inverter.read(3), QByteArray(":O#"));
         server.inverter.write(":ELC1#");
         QVERIFY(shows("#link", "Connected"));
+        QCOMPARE(server.inverter.read(4), QByteArray(":D00")); // the light made known
+        server.inverter.write(":EDU00#");
 
         // The arrow key moves the duty one step, 2 %: duty code 1.
         call("POST", element("#dutyrange") + "/value", QJsonObject{{"text", "\uE014"}});

@@ -5,9 +5,18 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# The libraries the project builds against, which tools/cross.sh installs for
+# ARM as well (`tools/setup.sh --libraries` lists them).
+libraries=(
+  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
+  libx11-dev libxcb1-dev         # the benchmark watches the X server for the window
+  libindi-dev                    # the INDI light-box driver
+)
+[ "${1:-}" = --libraries ] && { echo "${libraries[*]}"; exit 0; }
+
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
+  "${libraries[@]}"
   gstreamer1.0-plugins-good      # decodes the mp3 sound
   fonts-ipafont-gothic           # Japanese Gothic face for the captions
   xvfb xauth openbox xdotool x11-utils imagemagick  # tests and screenshots on a real X server
@@ -17,11 +26,13 @@ packages=(
   clang libclang-rt-14-dev       # fuzz targets (libFuzzer) and sanitizer runtimes
   lld                            # links the fault-seeding builds quickly
   desktop-file-utils             # checks and indexes the menu entry
-  libx11-dev libxcb1-dev         # the benchmark watches the X server for the window
-  libindi-dev indi-bin           # the INDI light-box driver; indiserver and its clients
+  indi-bin                       # indiserver and its clients
+  libcfitsio-dev libnova-dev libusb-1.0-0-dev libcurl4-gnutls-dev libgsl-dev libjpeg-dev
+  zlib1g-dev libev-dev libfftw3-dev xz-utils  # build libindi 2.x, to test the driver against it too
   chromium chromium-driver       # the browser test of lumivaned's control page (WebDriver)
   dpkg-dev file lintian          # the Debian packages: tools/package.sh installs their build dependencies; lintian checks them
-  debootstrap iproute2 systemd   # the package's test in a fresh Debian root, offline; its units verified
+  debootstrap iproute2 systemd   # the package's test in a fresh Debian root, offline; its units checked;
+                                 # the ARM builds' root, their tests offline
 )
 
 missing=()

@@ -53,11 +53,12 @@ void AlpacaApi::device_member(const HttpRequest& request, const QString& member,
         return reply(HttpAnswer::text(405, "Alpaca members take GET or PUT."));
     const Parameters p = Parameters::of(request);
     const std::optional<quint32> client = client_number(p, u"ClientTransactionID");
-    if (!client_number(p, u"ClientID") || !client)
+    const std::optional<quint32> client_id = client_number(p, u"ClientID");
+    if (!client_id || !client)
         return reply(HttpAnswer::text(
             400, "ClientID and ClientTransactionID must be non-negative integers."));
     const quint32 server = transactions;
-    const bool known = device.call(member, put, p, [=](const alpaca::Result& r) {
+    const bool known = device.call(member, put, p, *client_id, [=](const alpaca::Result& r) {
         if (r.bad_request) return reply(HttpAnswer::text(400, r.message.toUtf8()));
         QJsonObject o{{"ClientTransactionID", qint64(*client)},
                       {"ServerTransactionID", qint64(server)},

@@ -17,19 +17,24 @@ using inverter::Status;
 namespace {
 
 // Alpaca's CalibratorStatus.
-enum CalibratorState { off = 1, not_ready = 2, ready = 3, error = 5 };
+enum CalibratorState { off = 1, not_ready = 2, ready = 3, unknown = 4, error = 5 };
 
-bool either(const State& s, Status status) {
-    return s.light_on.status == status || s.intensity.status == status;
-}
-
+// The duty code the inverter last confirmed.
 int brightness(const State& s) {
-    return s.light_on.value ? s.intensity.value / inverter::percent_per_duty_code : 0;
+    return s.duty.value / inverter::percent_per_duty_code;
 }
 
 int calibrator_state(const State& s) {
-    if (either(s, Status::busy)) return not_ready;
-    if (either(s, Status::alert)) return error;
+    switch (s.duty.status) {
+    case Status::busy:
+        return not_ready;
+    case Status::alert:
+        return error;
+    case Status::idle:
+        return unknown;
+    case Status::ok:
+        break;
+    }
     return s.light_on.value ? ready : off;
 }
 
@@ -37,12 +42,14 @@ QJsonArray device_state(const State& s) {
     const auto item = [](const char* name, const QJsonValue& v) {
         return QJsonObject{{"Name", QLatin1String(name)}, {"Value", v}};
     };
-    return {item("Brightness", brightness(s)),
-            item("CalibratorState", calibrator_state(s)),
-            item("CalibratorChanging", either(s, Status::busy)),
-            item("CoverState", 0),
-            item("CoverMoving", false),
-            item("TimeStamp", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))};
+    QJsonArray items;
+    // A brightness not known yet is left out rather than guessed.
+    if (s.duty.status != Status::idle) items << item("Brightness", brightness(s));
+    items << item("CalibratorState", calibrator_state(s))
+          << item("CalibratorChanging", s.duty.status == Status::busy) << item("CoverState", 0)
+          << item("CoverMoving", false)
+          << item("TimeStamp", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+    return items;
 }
 
 std::optional<int> whole_number(const QString& text) {
@@ -55,15 +62,21 @@ std::optional<int> whole_number(const QString& text) {
 
 CoverCalibrator::CoverCalibrator(InverterSession& s, std::function<QString()> d)
     : session(s), device(std::move(d)) {
-    connect(&session, &InverterSession::finished, this, [this](bool connected, const QString& why) {
-        if (!connected) connect_failure = why;
-        const Result r = connected ? Result{} : Result::failure(alpaca::driver_error, why);
-        for (const alpaca::Respond& respond : std::exchange(awaiting_connect, {}))
-            respond(r);
+    settle_timer.setSingleShot(true);
+    connect(&settle_timer, &QTimer::timeout, this, &CoverCalibrator::answer_settled);
+    connect(&session, &InverterSession::changed, this, &CoverCalibrator::answer_settled);
+    connect(&session, &InverterSession::finished, this, &CoverCalibrator::connect_ended);
+    connect(&session, &InverterSession::lost, this, [this] {
+        for (Client& c : known)
+            c.connected = false;
+        for (const quint32 id : known.keys())
+            forget_idle(id);
     });
     connect(&session, &InverterSession::closed, this, [this] {
         for (const alpaca::Respond& respond : std::exchange(awaiting_close, {}))
             respond({});
+        // Clients that connected while the line was closing.
+        if (clients() > 0) open_line();
     });
 }
 
@@ -72,48 +85,44 @@ QStringList CoverCalibrator::actions() {
             QStringLiteral("ShutterExposure")};
 }
 
-bool CoverCalibrator::call(const QString& member, bool put, const Parameters& p,
+int CoverCalibrator::clients() const {
+    return int(
+        std::count_if(known.begin(), known.end(), [](const Client& c) { return c.connected; }));
+}
+
+bool CoverCalibrator::call(const QString& member, bool put, const Parameters& p, quint32 client,
                            const alpaca::Respond& respond) {
-    if (put) {
-        if (member == u"connect") {
-            connect_device(respond, false);
-        } else if (member == u"disconnect") {
-            disconnect_device(respond);
-        } else if (member == u"connected") {
-            set_connected(p, respond);
-        } else if (member == u"calibratoron" || member == u"calibratoroff" || member == u"action" ||
-                   member == u"opencover" || member == u"closecover" || member == u"haltcover" ||
-                   member.startsWith(u"command")) {
-            if (!session.connected())
-                respond(Result::failure(alpaca::not_connected, "The inverter is not connected."));
-            else if (member == u"calibratoron")
-                respond(calibrator_on(p));
-            else if (member == u"calibratoroff")
-                respond(request(
-                    [](Model& m, Clock::time_point now) { return m.set_light(false, now); }));
-            else if (member == u"action")
-                respond(action(p));
-            else
-                respond(Result::failure(alpaca::not_implemented,
-                                        "This device has no cover and takes no raw commands."));
-        } else {
-            return false;
-        }
-        return true;
+    if (!put) {
+        const Result r = state_member(member, client);
+        if (r.bad_request) return false;
+        respond(r);
+    } else if (member == u"connect") {
+        connect_client(client, respond, false);
+    } else if (member == u"disconnect") {
+        disconnect_client(client, respond);
+    } else if (member == u"connected") {
+        set_connected(p, client, respond);
+    } else if (member == u"calibratoron" || member == u"calibratoroff" || member == u"action" ||
+               member == u"opencover" || member == u"closecover" || member == u"haltcover" ||
+               member.startsWith(u"command")) {
+        device_request(member, p, respond);
+    } else {
+        return false;
     }
-    const Result r = state_member(member);
-    if (r.bad_request) return false;
-    respond(r);
     return true;
 }
 
-Result CoverCalibrator::state_member(const QString& member) {
-    if (member == u"connected") return Result::of(session.connected());
+Result CoverCalibrator::state_member(const QString& member, quint32 client) {
+    const Client mine = known.value(client);
+    if (member == u"connected") return Result::of(mine.connected && session.connected());
     if (member == u"connecting") {
         // A failed asynchronous connect is told once, here, where the client waits for it.
-        if (!connect_failure.isEmpty() && !session.connecting())
-            return Result::failure(alpaca::driver_error, std::exchange(connect_failure, {}));
-        return Result::of(session.connecting());
+        if (!mine.untold.isEmpty()) {
+            const QString why = std::exchange(known[client].untold, {});
+            forget_idle(client);
+            return Result::failure(alpaca::driver_error, why);
+        }
+        return Result::of(mine.connected && session.busy() && !session.connected());
     }
     if (member == u"name") return Result::of("Lumivane");
     if (member == u"description") return Result::of("Lumivane EL panel inverter");
@@ -132,16 +141,25 @@ Result CoverCalibrator::state_member(const QString& member) {
     const State& s = session.state();
     if (member == u"brightness") return Result::of(brightness(s));
     if (member == u"calibratorstate") return Result::of(calibrator_state(s));
-    if (member == u"calibratorchanging") return Result::of(either(s, Status::busy));
+    if (member == u"calibratorchanging") return Result::of(s.duty.status == Status::busy);
     if (member == u"coverstate") return Result::of(0); // NotPresent
     if (member == u"covermoving") return Result::of(false);
     if (member == u"maxbrightness") return Result::of(max_brightness);
     return Result::of(device_state(s));
 }
 
-void CoverCalibrator::connect_device(const alpaca::Respond& respond, bool wait) {
-    if (session.connected()) return respond({});
-    if (!session.connecting()) {
+void CoverCalibrator::connect_client(quint32 client, const alpaca::Respond& respond, bool wait) {
+    if (!known.contains(client) && known.size() >= max_clients) {
+        // Failures nobody asked about yet make room first.
+        for (auto it = known.begin(); it != known.end();)
+            it = it->connected ? std::next(it) : known.erase(it);
+        if (known.size() >= max_clients)
+            return respond(Result::failure(alpaca::driver_error,
+                                           QStringLiteral("Too many clients are connected.")));
+    }
+    Client& c = known[client];
+    c.untold.clear();
+    if (!session.busy()) {
         const QString path = device();
         QString why;
         if (path.isEmpty())
@@ -149,89 +167,175 @@ void CoverCalibrator::connect_device(const alpaca::Respond& respond, bool wait) 
                                  "start with --serial.");
         if (!why.isEmpty() || !session.open(path, why)) {
             qWarning().noquote() << "Connect failed:" << why;
+            forget_idle(client);
             return respond(Result::failure(alpaca::driver_error, why));
         }
-        connect_failure.clear();
     }
-    if (wait)
-        awaiting_connect.append(respond);
+    c.connected = true;
+    // Online, or opening (now, or once a closing line has drained).
+    if (wait && !session.connected())
+        c.waiting.append(respond);
     else
         respond({});
 }
 
-void CoverCalibrator::disconnect_device(const alpaca::Respond& respond) {
+void CoverCalibrator::open_line() {
+    QString why;
+    if (!session.open(device(), why)) connect_ended(false, why);
+}
+
+void CoverCalibrator::connect_ended(bool connected, const QString& why) {
+    if (!connected) qWarning().noquote() << "Connect failed:" << why;
+    const Result r = connected ? Result{} : Result::failure(alpaca::driver_error, why);
+    for (auto it = known.begin(); it != known.end(); ++it) {
+        Client& c = *it;
+        if (!c.connected) continue;
+        if (!connected && c.waiting.isEmpty()) c.untold = why;
+        c.connected = connected;
+        for (const alpaca::Respond& respond : std::exchange(c.waiting, {}))
+            respond(r);
+    }
+    for (const quint32 id : known.keys())
+        forget_idle(id);
+}
+
+void CoverCalibrator::disconnect_client(quint32 client, const alpaca::Respond& respond) {
+    if (const auto it = known.find(client); it != known.end()) {
+        it->connected = false;
+        it->untold.clear();
+        for (const alpaca::Respond& waiting : std::exchange(it->waiting, {}))
+            waiting(Result::failure(alpaca::driver_error,
+                                    QStringLiteral("Disconnected before the inverter answered.")));
+        forget_idle(client);
+    }
+    // The line stays for the clients still connected.
+    if (clients() > 0 || !session.busy()) return respond({});
     awaiting_close.append(respond);
     session.close();
 }
 
-void CoverCalibrator::set_connected(const Parameters& p, const alpaca::Respond& respond) {
+void CoverCalibrator::forget_idle(quint32 client) {
+    const auto it = known.find(client);
+    if (it != known.end() && !it->connected && it->waiting.isEmpty() && it->untold.isEmpty())
+        known.erase(it);
+}
+
+void CoverCalibrator::set_connected(const Parameters& p, quint32 client,
+                                    const alpaca::Respond& respond) {
     const QString value = p.value(u"Connected").value_or(QString()).toLower();
     if (value == u"true")
-        connect_device(respond, true);
+        connect_client(client, respond, true);
     else if (value == u"false")
-        disconnect_device(respond);
+        disconnect_client(client, respond);
     else
         respond(Result::refused(QStringLiteral("Connected must be true or false.")));
 }
 
-Result CoverCalibrator::calibrator_on(const Parameters& p) {
-    const std::optional<int> code = whole_number(p.value(u"Brightness").value_or(QString()));
-    if (!code) return Result::refused(QStringLiteral("Brightness must be a whole number."));
-    if (*code < 0 || *code > max_brightness)
-        return Result::failure(alpaca::invalid_value,
-                               QStringLiteral("Brightness must be 0 to %1.").arg(max_brightness));
-    return request([percent = *code * inverter::percent_per_duty_code](
-                       Model& m, Clock::time_point now) { return m.light_at(percent, now); });
+void CoverCalibrator::device_request(const QString& member, const Parameters& p,
+                                     const alpaca::Respond& respond) {
+    if (!session.connected())
+        return respond(Result::failure(alpaca::not_connected, "The inverter is not connected."));
+    if (member == u"calibratoron") return calibrator_on(p, respond);
+    if (member == u"calibratoroff")
+        return request([](Model& m, Clock::time_point now) { return m.set_light(false, now); },
+                       [this] { return session.state().duty.status != Status::busy; },
+                       [] { return Result{}; }, respond);
+    if (member == u"action") return action(p, respond);
+    respond(Result::failure(alpaca::not_implemented,
+                            "This device has no cover and takes no raw commands."));
 }
 
-Result CoverCalibrator::action(const Parameters& p) {
+void CoverCalibrator::calibrator_on(const Parameters& p, const alpaca::Respond& respond) {
+    const std::optional<int> code = whole_number(p.value(u"Brightness").value_or(QString()));
+    if (!code)
+        return respond(Result::refused(QStringLiteral("Brightness must be a whole number.")));
+    if (*code < 0 || *code > max_brightness)
+        return respond(
+            Result::failure(alpaca::invalid_value,
+                            QStringLiteral("Brightness must be 0 to %1.").arg(max_brightness)));
+    request([percent = *code * inverter::percent_per_duty_code](
+                Model& m, Clock::time_point now) { return m.light_at(percent, now); },
+            [this] { return session.state().duty.status != Status::busy; }, [] { return Result{}; },
+            respond);
+}
+
+void CoverCalibrator::action(const Parameters& p, const alpaca::Respond& respond) {
     const std::optional<QString> name = p.value(u"Action");
     const std::optional<QString> parameters = p.value(u"Parameters");
     if (!name || !parameters)
-        return Result::refused(QStringLiteral("Action and Parameters are required."));
-    const State& s = session.state();
+        return respond(Result::refused(QStringLiteral("Action and Parameters are required.")));
     const QString arg = parameters->trimmed();
     if (name->compare(u"Frequency", Qt::CaseInsensitive) == 0) {
-        if (arg.isEmpty()) return Result::of(QString::number(s.frequency.value));
+        const auto frequency = [this] {
+            return Result::of(QString::number(session.state().frequency.value));
+        };
+        if (arg.isEmpty()) return respond(frequency());
         const std::optional<int> hertz = whole_number(arg);
         if (!hertz)
-            return Result::failure(alpaca::invalid_value, "The frequency is in whole hertz.");
-        Result r = request(
-            [h = *hertz](Model& m, Clock::time_point now) { return m.set_frequency(h, now); });
-        if (!r.error) r.value = QString::number(session.state().frequency.value);
-        return r;
+            return respond(
+                Result::failure(alpaca::invalid_value, "The frequency is in whole hertz."));
+        return request(
+            [h = *hertz](Model& m, Clock::time_point now) { return m.set_frequency(h, now); },
+            [this] { return session.state().frequency.status != Status::busy; }, frequency,
+            respond);
     }
     if (name->compare(u"ControlSource", Qt::CaseInsensitive) == 0) {
         const auto source = [this] {
-            return QString::fromLatin1(session.state().pc_control.value ? "PC" : "FrontPanel");
+            return Result::of(
+                QString::fromLatin1(session.state().pc_control.value ? "PC" : "FrontPanel"));
         };
-        if (arg.isEmpty()) return Result::of(source());
+        if (arg.isEmpty()) return respond(source());
         const bool pc = arg.compare(u"PC", Qt::CaseInsensitive) == 0;
         if (!pc && arg.compare(u"FrontPanel", Qt::CaseInsensitive) != 0)
-            return Result::failure(alpaca::invalid_value,
-                                   "The control source is PC or FrontPanel.");
-        Result r =
-            request([pc](Model& m, Clock::time_point now) { return m.set_pc_control(pc, now); });
-        if (!r.error) r.value = source();
-        return r;
+            return respond(
+                Result::failure(alpaca::invalid_value, "The control source is PC or FrontPanel."));
+        return request([pc](Model& m, Clock::time_point now) { return m.set_pc_control(pc, now); },
+                       [this] { return session.state().pc_control.status != Status::busy; }, source,
+                       respond);
     }
     if (name->compare(u"ShutterExposure", Qt::CaseInsensitive) == 0) {
         bool number = false;
         const double seconds = arg.toDouble(&number);
-        if (!number) return Result::failure(alpaca::invalid_value, "The exposure is in seconds.");
-        Result r =
-            request([seconds](Model& m, Clock::time_point now) { return m.expose(seconds, now); });
-        if (!r.error) r.value = QString::number(seconds);
-        return r;
+        if (!number)
+            return respond(Result::failure(alpaca::invalid_value, "The exposure is in seconds."));
+        return request(
+            [seconds](Model& m, Clock::time_point now) { return m.expose(seconds, now); },
+            [this] { return session.state().shutter_pressed.status != Status::busy; },
+            [seconds] { return Result::of(QString::number(seconds)); }, respond);
     }
-    return Result::failure(alpaca::action_not_implemented,
-                           QStringLiteral("No action %1; the actions are %2.")
-                               .arg(*name, actions().join(QStringLiteral(", "))));
+    respond(Result::failure(alpaca::action_not_implemented,
+                            QStringLiteral("No action %1; the actions are %2.")
+                                .arg(*name, actions().join(QStringLiteral(", ")))));
 }
 
-Result CoverCalibrator::request(const InverterSession::Request& r) {
+void CoverCalibrator::request(const InverterSession::Request& r, std::function<bool()> settled,
+                              std::function<Result()> answer, const alpaca::Respond& respond) {
     const inverter::Step step = session.request(r);
-    if (step.refused.isEmpty()) return {};
-    return Result::failure(step.value_refused ? alpaca::invalid_value : alpaca::invalid_operation,
-                           step.refused);
+    if (!step.refused.isEmpty())
+        return respond(Result::failure(
+            step.value_refused ? alpaca::invalid_value : alpaca::invalid_operation, step.refused));
+    if (settled()) return respond(answer());
+    settling.append({std::move(settled), std::move(answer), respond,
+                     std::chrono::steady_clock::now() + report_wait});
+    if (!settle_timer.isActive()) settle_timer.start(report_wait);
+}
+
+void CoverCalibrator::answer_settled() {
+    const auto now = std::chrono::steady_clock::now();
+    QList<Settling> due;
+    for (auto it = settling.begin(); it != settling.end();) {
+        if (it->settled() || now >= it->until) {
+            due.append(std::move(*it));
+            it = settling.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (settling.isEmpty())
+        settle_timer.stop();
+    else
+        settle_timer.start(
+            std::chrono::ceil<std::chrono::milliseconds>(settling.first().until - now));
+    for (const Settling& s : due)
+        s.respond(s.answer());
 }

@@ -1,5 +1,7 @@
 #include "inverter_session.h"
 
+#include "device/inverter_line.h"
+
 #include <QDebug>
 #include <termios.h>
 
@@ -13,7 +15,7 @@ InverterSession::InverterSession() {
     connect(&port, &QSerialPort::readyRead, this, &InverterSession::data_arrived);
     connect(&port, &QSerialPort::errorOccurred, this, &InverterSession::line_failed);
     connect(&port, &QSerialPort::bytesWritten, this, [this] {
-        if (closing && port.bytesToWrite() == 0) release();
+        if (phase == Phase::draining && port.bytesToWrite() == 0) release();
     });
 }
 
@@ -22,51 +24,35 @@ InverterSession::~InverterSession() {
 }
 
 bool InverterSession::open(const QString& device, QString& why) {
-    if (port.isOpen()) {
-        why = QStringLiteral("The port is open already.");
+    if (busy()) {
+        why = QStringLiteral("The port is still open.");
         return false;
     }
-    // The lock comes first: opening sets the line up, which must not touch a
-    // line another program is using.
-    std::string reason;
-    switch (lock.take(device.toStdString(), reason)) {
-    case PortLock::Outcome::taken:
-        break;
-    case PortLock::Outcome::in_use:
-        why = device + QStringLiteral(" is in use by another program.");
-        return false;
-    case PortLock::Outcome::failed:
-        why = QStringLiteral("Cannot open %1: %2.").arg(device, QString::fromStdString(reason));
-        return false;
-    }
-    port.setPortName(device);
-    const bool ready =
-        port.open(QIODevice::ReadWrite) && port.setBaudRate(QSerialPort::Baud9600) &&
-        port.setDataBits(QSerialPort::Data8) && port.setParity(QSerialPort::NoParity) &&
-        port.setStopBits(QSerialPort::OneStop) && port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!ready) {
-        why = QStringLiteral("Cannot open %1: %2.").arg(device, port.errorString());
-        port.close();
-        lock.release();
-        return false;
-    }
-    closing = false;
+    if (!open_inverter_line(port, lock, device, why)) return false;
+    phase = Phase::open;
     qInfo().noquote() << "Opened" << device << "at 9600 8N1";
     react(model.open(Clock::now()));
     return true;
 }
 
 void InverterSession::close() {
-    if (!port.isOpen()) {
+    if (phase == Phase::closed) {
         emit closed();
         return;
     }
+    if (phase == Phase::draining) return; // `closed` follows
     const bool was_answering = connecting();
     react(model.close());
     if (was_answering)
         emit finished(false, QStringLiteral("Disconnected before the inverter answered."));
-    closing = true;
-    if (port.bytesToWrite() == 0) release();
+    drain_and_release();
+}
+
+void InverterSession::drain_and_release() {
+    phase = Phase::draining;
+    if (port.bytesToWrite() == 0) return release();
+    // A line that takes nothing more is closed all the same.
+    timer.start(drain_limit);
 }
 
 void InverterSession::release() {
@@ -76,7 +62,7 @@ void InverterSession::release() {
     qInfo().noquote() << "Closed" << port.portName();
     port.close();
     lock.release();
-    closing = false;
+    phase = Phase::closed;
     timer.stop();
     emit closed();
 }
@@ -99,11 +85,12 @@ void InverterSession::react(const inverter::Step& step) {
     for (const QString& n : step.notes)
         qInfo().noquote() << n;
     schedule();
+    emit changed();
 }
 
 void InverterSession::data_arrived() {
     const bool was_answering = connecting();
-    react(model.receive(port.readAll()));
+    react(model.receive(port.readAll(), Clock::now()));
     if (was_answering && connected()) {
         warning.clear();
         qInfo().noquote() << "The inverter answered on" << port.portName();
@@ -112,16 +99,18 @@ void InverterSession::data_arrived() {
 }
 
 void InverterSession::deadline() {
+    if (phase == Phase::draining) return release();
     const bool was_answering = connecting();
     react(model.tick(Clock::now()));
     if (was_answering && state().link == Link::offline) {
+        // Given up: control goes back to the knob before the port closes.
         emit finished(false, warning);
-        closing = true;
-        release();
+        drain_and_release();
     }
 }
 
 void InverterSession::schedule() {
+    if (phase != Phase::open) return;
     const std::optional<Clock::time_point> next = model.next_deadline();
     if (!next) {
         timer.stop();
@@ -138,8 +127,9 @@ void InverterSession::line_failed(QSerialPort::SerialPortError error) {
     react(model.lost());
     port.close();
     lock.release();
-    closing = false;
+    phase = Phase::closed;
     timer.stop();
     if (was_answering) emit finished(false, port.errorString());
+    emit lost();
     emit closed();
 }

@@ -1,5 +1,6 @@
 #include "comm.h"
 
+#include "device_access.h"
 #include "line_log.h"
 #include "protocol/framing.h"
 #include "protocol/numbers.h"
@@ -9,6 +10,19 @@
 #include "shared/start.h"
 
 namespace {
+
+// The message when no port could be opened; for a device the system refuses
+// to this user, what the operator can do about it.
+QString no_port_message(const QString& device) {
+    QString message = QStringLiteral("現在COMに使用できるポートがありません。");
+    if (!device_access::refused(device.toStdString())) return message;
+    const QString group = QString::fromStdString(device_access::group(device.toStdString()));
+    message += QStringLiteral("\n\n%1 を使う権限がありません。").arg(device);
+    if (group.isEmpty()) return message + QStringLiteral("管理者に使用の許可を求めてください。");
+    return message + QStringLiteral("グループ %1 に参加し、ログインし直してください：\n"
+                                    "sudo adduser %2 %1")
+                         .arg(group, QString::fromStdString(device_access::user()));
+}
 
 // Applies a numeric report: the code rounded into `code`, the read-out shows
 // the exact number times `scale` with its unit.
@@ -34,7 +48,7 @@ void COMM::COMM1open() {
         MSComm1.setPortOpen(true);
     }
     if (!MSComm1.PortOpen()) {
-        toolkit.MsgBox(QStringLiteral("現在COMに使用できるポートがありません。"),
+        toolkit.MsgBox(no_port_message(MSComm1.PortDevice()),
                        Toolkit::vbOKCancel + Toolkit::vbExclamation, QStringLiteral("通信エラー"));
     }
 }

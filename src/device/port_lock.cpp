@@ -1,5 +1,7 @@
 #include "port_lock.h"
 
+#include "device_access.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -12,6 +14,7 @@ PortLock::Outcome PortLock::take(const std::string& path, std::string& why) {
     if (fd < 0) {
         const int error = errno;
         why = std::strerror(error);
+        if (error == EACCES) why += ": " + device_access::hint(path);
         // EBUSY: another program holds the terminal in exclusive mode.
         return error == EBUSY ? Outcome::in_use : Outcome::failed;
     }

@@ -1,5 +1,7 @@
 #include "port_map.h"
 
+#include "device_access.h"
+
 #include <QFileInfo>
 
 QString port_device(int CommPort, const QString& program_dir) {
@@ -16,6 +18,8 @@ QString port_hint(int CommPort, const QString& program_dir) {
     const QFileInfo entry(device);
     QString hint = QStringLiteral("COM%1 → %2").arg(CommPort).arg(device);
     if (entry.isSymLink()) hint += QStringLiteral(" → ") + entry.symLinkTarget();
-    return hint +
-           (entry.exists() ? QStringLiteral("（接続あり）") : QStringLiteral("（見つかりません）"));
+    if (!entry.exists()) return hint + QStringLiteral("（見つかりません）");
+    if (device_access::refused(device.toStdString()))
+        return hint + QStringLiteral("（接続あり・使用権限なし）");
+    return hint + QStringLiteral("（接続あり）");
 }

@@ -1,5 +1,6 @@
 #include "serial_control.h"
 
+#include "inverter_line.h"
 #include "line_log.h"
 #include "port_map.h"
 
@@ -60,6 +61,10 @@ void MSComm::close_port() {
     lock.release();
 }
 
+QString MSComm::PortDevice() const {
+    return port_device(port_number, program_dir);
+}
+
 bool MSComm::setPortOpen(bool open) {
     if (!open) {
         if (port.isOpen()) {
@@ -72,31 +77,9 @@ bool MSComm::setPortOpen(bool open) {
         return true;
     }
     if (port.isOpen()) return true;
-    port.setPortName(port_device(port_number, program_dir));
-    // The lock comes first: opening sets the line up, which must not touch a
-    // line another program is using.
-    std::string why;
-    const PortLock::Outcome locked = lock.take(port.portName().toStdString(), why);
-    if (locked != PortLock::Outcome::taken) {
-        LINE_LOG << "COM" << port_number << " (" << port.portName() << ") "
-                 << (locked == PortLock::Outcome::in_use ? "is in use by another program: "
-                                                         : "cannot be opened: ")
-                 << QString::fromStdString(why);
-        return false;
-    }
-    if (!port.open(QIODevice::ReadWrite)) {
-        LINE_LOG << "COM" << port_number << " (" << port.portName()
-                 << ") cannot be opened: " << port.errorString();
-        lock.release();
-        return false;
-    }
-    const bool settings =
-        port.setBaudRate(QSerialPort::Baud9600) && port.setDataBits(QSerialPort::Data8) &&
-        port.setParity(QSerialPort::NoParity) && port.setStopBits(QSerialPort::OneStop) &&
-        port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!settings) {
-        LINE_LOG << "COM" << port_number << " refused the line settings: " << port.errorString();
-        close_port();
+    QString why;
+    if (!open_inverter_line(port, lock, PortDevice(), why)) {
+        LINE_LOG << "COM" << port_number << ": " << why;
         return false;
     }
     LINE_LOG << "COM" << port_number << " (" << port.portName() << ") opened, 9600 8N1";

@@ -20,6 +20,8 @@ public:
 
     qint16 CommPort() const { return port_number; }
     void setCommPort(qint16 n) { port_number = n; }
+    // The device file that the port number stands for.
+    QString PortDevice() const;
 
     bool PortOpen() const { return port.isOpen(); }
     // Opens the selected port (true) or closes it (false); returns whether the

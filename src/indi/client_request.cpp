@@ -2,13 +2,6 @@
 
 namespace {
 
-// The index of the member called `name`, or -1.
-template <typename Property> int member(const Property& property, const char* name) {
-    for (size_t i = 0; i < property.size(); ++i)
-        if (property[i].isNameMatch(name)) return int(i);
-    return -1;
-}
-
 std::string not_a_member(const char* name, const char* property) {
     return std::string(name) + " is not a member of " + property + ".";
 }
@@ -20,7 +13,7 @@ ClientRequest chosen_switch(const INDI::PropertySwitch& property, const ISState 
     ClientRequest request;
     int on = 0;
     for (int i = 0; i < n; ++i) {
-        const int index = member(property, names[i]);
+        const int index = property.findWidgetIndexByName(names[i]);
         if (index < 0) return {0, not_a_member(names[i], property.getName())};
         if (states[i] == ISS_ON) {
             ++on;
@@ -36,6 +29,7 @@ ClientRequest chosen_switch(const INDI::PropertySwitch& property, const ISState 
 ClientRequest given_number(const INDI::PropertyNumber& property, const double values[],
                            char* names[], int n) {
     if (n != 1) return {0, std::string(property.getName()) + " takes one value."};
-    if (member(property, names[0]) < 0) return {0, not_a_member(names[0], property.getName())};
+    if (property.findWidgetIndexByName(names[0]) < 0)
+        return {0, not_a_member(names[0], property.getName())};
     return {values[0], {}};
 }

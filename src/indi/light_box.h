@@ -5,11 +5,20 @@
 #include <indipropertynumber.h>
 #include <indipropertyswitch.h>
 
+// libindi 2.1 rewrote the light-box interface: property objects instead of
+// vectors, and new names for its hooks. The build passes the version that
+// libindi's pkg-config file reports, since the header of 2.1.0 does not carry
+// it; this file and light_box.cpp are the only ones that differ between the two.
+#define LUMIVANE_LIGHT_BOX_2                                                                       \
+    (LUMIVANE_LIBINDI_MAJOR > 2 || (LUMIVANE_LIBINDI_MAJOR == 2 && LUMIVANE_LIBINDI_MINOR >= 1))
+
 // A device with libindi's light-box properties: FLAT_LIGHT_CONTROL,
 // FLAT_LIGHT_INTENSITY, and intensities per filter taken from a filter wheel's
-// names and slot. The device itself answers requests to the first two. This
-// is the one place that touches libindi's light-box interface, which libindi
-// 2.1 renamed: a port to it is an edit here.
+// names and slot (ACTIVE_DEVICES, FLAT_LIGHT_FILTER_INTENSITY). The device
+// itself answers requests to the first two: libindi's handlers would take a
+// value before checking it and show it Ok before the inverter confirms it.
+// libindi keeps the filter intensities and hands a filter's intensity to
+// intensity_preset() when the wheel moves to it.
 class LightBoxDevice : public INDI::DefaultDevice, public INDI::LightBoxInterface {
 public:
     void ISGetProperties(const char* dev) override;
@@ -25,6 +34,7 @@ protected:
     void initLightBox(const char* group, double max, double step);
     // Defines the properties while connected and deletes them otherwise.
     void updateLightBox();
+    // The active devices, the filter intensities and the intensity.
     void saveLightBoxConfig(FILE* fp);
     // FLAT_LIGHT_ON first, FLAT_LIGHT_OFF second.
     INDI::PropertySwitch light();

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <connectionplugins/connectionserial.h>
+#include <cstdlib>
 #include <cstring>
 #include <indicom.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -66,6 +68,10 @@ private:
     void close_port(bool drain) {
         if (PortFD >= 0) {
             if (drain) tcdrain(PortFD);
+            // libindi opens the line in the terminal's exclusive mode, which
+            // outlives the close while anything else holds the device open (a
+            // simulator's end): other programs would be told it is busy.
+            ioctl(PortFD, TIOCNXCL);
             close(std::exchange(PortFD, -1));
         }
         lock.release();
@@ -76,13 +82,34 @@ private:
 
 namespace {
 
-enum { control_pc, control_front_panel };
-enum { mode_voltage, mode_frequency };
-enum { shutter_open, shutter_closed };
+// Members by position. The library's subscript takes a size_t: an int or a
+// plain enum would be ambiguous with the built-in one where size_t is 32 bits.
+enum : size_t { control_pc, control_front_panel };
+enum : size_t { mode_voltage, mode_frequency };
+enum : size_t { shutter_open, shutter_closed };
+enum : size_t { first, second };
 
 constexpr int percent_max = inverter::duty_code_max * inverter::percent_per_duty_code;
 constexpr int hertz_min = inverter::frequency_code_min * inverter::hertz_per_frequency_code;
 constexpr int hertz_max = inverter::frequency_code_max * inverter::hertz_per_frequency_code;
+
+// The driver whose connection the program's exit ends.
+LumivaneDriver* ending_driver = nullptr;
+
+// Writes all of a command to the line; TTY_OK or libindi's error code.
+int write_command(int fd, const QByteArray& command) {
+    int written = 0;
+    return tty_write(fd, command.constData(), int(command.size()), &written);
+}
+
+// Gives a property of one number the value saved in the configuration, if any.
+void take_saved(INDI::PropertyNumber property) {
+    INDI::WidgetView<INumber>& number = property[first];
+    const char* device = property.getDeviceName();
+    double saved = 0;
+    if (IUGetConfigNumber(device, property.getName(), number.getName(), &saved) == 0)
+        number.setValue(saved);
+}
 
 // Whole milliseconds from now until `t`, rounded up; 0 once it has passed.
 int ms_until(Clock::time_point t) {
@@ -106,13 +133,13 @@ IPState property_state(Status status) {
 
 // Puts a shown value into its property: a pair's first switch stands for true.
 template <typename T> void show(INDI::PropertyNumber property, const Shown<T>& shown) {
-    property[0].setValue(double(shown.value));
+    property[first].setValue(double(shown.value));
     property.setState(property_state(shown.status));
 }
 
 void show(INDI::PropertySwitch property, const Shown<bool>& shown) {
-    property[0].setState(shown.value ? ISS_ON : ISS_OFF);
-    property[1].setState(shown.value ? ISS_OFF : ISS_ON);
+    property[first].setState(shown.value ? ISS_ON : ISS_OFF);
+    property[second].setState(shown.value ? ISS_OFF : ISS_ON);
     property.setState(property_state(shown.status));
 }
 
@@ -125,8 +152,8 @@ LumivaneDriver::LumivaneDriver() {
 bool LumivaneDriver::initProperties() {
     INDI::DefaultDevice::initProperties();
     initLightBox(MAIN_CONTROL_TAB, percent_max, inverter::percent_per_duty_code);
-    FrequencyNP[0].fill("FREQUENCY_HZ", "Hz", "%.0f", hertz_min, hertz_max,
-                        inverter::hertz_per_frequency_code, 0);
+    FrequencyNP[first].fill("FREQUENCY_HZ", "Hz", "%.0f", hertz_min, hertz_max,
+                            inverter::hertz_per_frequency_code, 0);
     FrequencyNP.fill(getDeviceName(), "FREQUENCY", "Frequency", MAIN_CONTROL_TAB, IP_RW, 0,
                      IPS_IDLE);
     ControlSP[control_pc].fill("CONTROL_PC", "PC", ISS_OFF);
@@ -141,10 +168,15 @@ bool LumivaneDriver::initProperties() {
     ShutterSP[shutter_closed].fill("SHUTTER_CLOSED", "Closed", ISS_ON);
     ShutterSP.fill(getDeviceName(), "CAMERA_SHUTTER", "Shutter", MAIN_CONTROL_TAB, IP_RW,
                    ISR_1OFMANY, 0, IPS_IDLE);
-    ExposureNP[0].fill("EXPOSURE_SECONDS", "Seconds", "%.1f", 0, inverter::Model::longest_exposure,
-                       0.1, 0);
+    ExposureNP[first].fill("EXPOSURE_SECONDS", "Seconds", "%.1f", 0,
+                           inverter::Model::longest_exposure, 0.1, 0);
     ExposureNP.fill(getDeviceName(), "SHUTTER_EXPOSURE", "Exposure", MAIN_CONTROL_TAB, IP_RW, 0,
                     IPS_IDLE);
+
+    // Until a connection shows the inverter's, the intensity and frequency
+    // are as saved, so that saving the whole configuration keeps them.
+    for (INDI::PropertyNumber property : {intensity(), FrequencyNP})
+        take_saved(property);
 
     setDriverInterface(AUX_INTERFACE | LIGHTBOX_INTERFACE);
     addDebugControl();
@@ -194,6 +226,11 @@ bool LumivaneDriver::updateProperties() {
 }
 
 bool LumivaneDriver::Connect() {
+    // From the first connection on, the driver's end hands control back as a
+    // disconnect does, however it comes: libindi exits when indiserver closes
+    // the driver's input, and so do the ending signals (main.cpp). Registered
+    // now, this runs before the exit destroys what libindi has made by then.
+    if (!std::exchange(ending_driver, this)) std::atexit([] { ending_driver->hand_back(); });
     // The inverter's line runs at 9600 baud, 8N1, whatever was chosen before.
     serial->setDefaultBaudRate(Connection::Serial::B_9600);
     return INDI::DefaultDevice::Connect();
@@ -232,7 +269,7 @@ bool LumivaneDriver::read_line(const char*& why) {
         return false;
     }
     LOGF_DEBUG("<- %.*s", int(n), bytes);
-    react(model.receive(QByteArrayView(bytes, n)));
+    react(model.receive(QByteArrayView(bytes, n), Clock::now()));
     return true;
 }
 
@@ -245,10 +282,17 @@ void LumivaneDriver::line_lost(const char* why) {
     updateProperties();
 }
 
+void LumivaneDriver::hand_back() {
+    if (!isConnected()) return;
+    // Quietly: indiserver has gone or is going, and libindi ends the program
+    // at the first write to it that fails.
+    for (const QByteArray& command : model.close().commands)
+        write_command(serial->getPortFD(), command);
+    serial->Disconnect();
+}
+
 void LumivaneDriver::send(const QByteArray& command) {
-    int written = 0;
-    const int result =
-        tty_write(serial->getPortFD(), command.constData(), int(command.size()), &written);
+    const int result = write_command(serial->getPortFD(), command);
     if (result != TTY_OK) {
         char message[MAXRBUF];
         tty_error_msg(result, message, MAXRBUF);
@@ -356,14 +400,22 @@ bool LumivaneDriver::ISNewNumber(const char* dev, const char* name, double value
         for (const auto& [property, request] : numbers) {
             if (!property.isNameMatch(name)) continue;
             const ClientRequest asked = given_number(property, values, names, n);
-            // The intensity and frequency a client sets are kept for the next connection.
             if (handle(property, asked.refused, request, asked.value) && !isConfigLoading() &&
                 !ExposureNP.isNameMatch(name))
-                saveConfig(true, name);
+                keep_for_next_connection(property, asked.value);
             return true;
         }
     }
     return LightBoxDevice::ISNewNumber(dev, name, values, names, n);
+}
+
+void LumivaneDriver::keep_for_next_connection(INDI::PropertyNumber property, double asked) {
+    // The property shows what the inverter confirmed so far; the configuration
+    // keeps what the client asked.
+    const double shown_value = property[first].getValue();
+    property[first].setValue(asked);
+    saveConfig(true, property.getName());
+    property[first].setValue(shown_value);
 }
 
 void LumivaneDriver::intensity_preset(double percent) {
@@ -382,6 +434,7 @@ bool LumivaneDriver::saveConfigItems(FILE* fp) {
     serial->saveConfigItems(fp);
     INDI::Logger::saveConfigItems(fp);
     saveLightBoxConfig(fp);
-    FrequencyNP.save(fp);
+    // 0 until a frequency is known, from the configuration or a connection.
+    if (FrequencyNP[first].getValue() != 0) FrequencyNP.save(fp);
     return true;
 }

@@ -40,12 +40,17 @@ private:
     // with the reason in `why`.
     bool read_line(const char*& why);
     void line_lost(const char* why);
+    // At the program's end: hands control back as a disconnect does and
+    // releases the line, telling indiserver nothing.
+    void hand_back();
     void send(const QByteArray& command);
     // Sends the step's commands, logs its words, shows what changed (and
     // `answered`, the property of a client's request, in any case) and sets
     // the timer for the model's next deadline.
     void react(const inverter::Step& step, const char* answered = nullptr);
     void publish(const char* answered);
+    // Saves the intensity or frequency a client set for the next connection.
+    void keep_for_next_connection(INDI::PropertyNumber property, double asked);
     void schedule();
     // Hands a client's request to the model unless it is `refused` already,
     // and answers it; a refused request sends nothing, and its property goes

@@ -1,9 +1,23 @@
 // indi_lumivane: the entry points indiserver calls, handed to the one device.
 #include "lumivane_driver.h"
+#include "shared/ending_signals.h"
 
+#include <cstdlib>
 #include <memory>
+#include <sys/signalfd.h>
 
-static const std::unique_ptr<LumivaneDriver> driver(new LumivaneDriver());
+namespace {
+
+// SIGTERM, SIGHUP and SIGINT are blocked before anything can start a thread,
+// so that every thread inherits the mask, and end the driver in libindi's
+// event loop through exit(), as libindi does when indiserver closes the
+// driver's input: the driver hands control back at its exit.
+const sigset_t ending = EndingSignals::block();
+const std::unique_ptr<LumivaneDriver> driver(new LumivaneDriver());
+const int ends_on_signal = IEAddCallback(
+    signalfd(-1, &ending, SFD_CLOEXEC), [](int, void*) { std::exit(0); }, nullptr);
+
+} // namespace
 
 void ISGetProperties(const char* dev) {
     driver->ISGetProperties(dev);

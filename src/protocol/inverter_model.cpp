@@ -42,24 +42,32 @@ Step value_refusal(const QString& why) {
 
 std::optional<Clock::time_point> Model::next_deadline() const {
     std::optional<Clock::time_point> next;
-    const auto consider = [&](bool armed, Clock::time_point t) {
-        if (armed && (!next || t < *next)) next = t;
+    const auto consider = [&](std::optional<Clock::time_point> t) {
+        if (t && (!next || *t < *next)) next = t;
     };
-    for (const Pending* p : {&control, &mode, &duty, &frequency, &shutter})
-        consider(p->unanswered > 0, p->due);
-    consider(st.exposure.status == Status::busy, exposure_end);
+    for (const InFlight* kind : {&control, &mode, &duty, &frequency, &shutter})
+        consider(kind->next_due());
+    consider(exposure_end());
     return next;
+}
+
+std::optional<Clock::time_point> Model::exposure_end() const {
+    if (st.exposure.status != Status::busy) return std::nullopt;
+    return exposure_ends;
 }
 
 Step Model::open(Clock::time_point now) {
     State fresh;
-    fresh.intensity.value = st.intensity.value;
     fresh.frequency.value = st.frequency.value;
     fresh.link = Link::answering;
     st = fresh;
+    kept.status = Status::idle;
+    lit = false;
     RX_buf.clear();
-    forget_pending();
+    forget_in_flight();
     knob_in_control = false;
+    pc_refused = false;
+    show_light();
     Step step;
     ask(st.pc_control, control, true, wire::pc_control, wire::front_panel_control, now, step);
     return step;
@@ -67,15 +75,14 @@ Step Model::open(Clock::time_point now) {
 
 Step Model::close() {
     Step step;
-    if (st.link == Link::online) {
-        if (st.exposure.status == Status::busy) {
-            st.exposure.status = Status::ok;
-            step.commands << wire::shutter_released;
-        }
-        step.commands << wire::front_panel_control;
+    if (st.link == Link::online && st.exposure.status == Status::busy) {
+        st.exposure.status = Status::ok;
+        step.commands << wire::shutter_released;
     }
+    // Also after a connect that is still waiting: the inverter may yet take ":O#".
+    if (st.link != Link::offline) step.commands << wire::front_panel_control;
     st.link = Link::offline;
-    forget_pending();
+    forget_in_flight();
     return step;
 }
 
@@ -86,35 +93,37 @@ Step Model::lost() {
         step.warnings << QStringLiteral("The line was lost during an exposure.");
     }
     st.link = Link::offline;
-    forget_pending();
+    forget_in_flight();
     return step;
 }
 
-void Model::forget_pending() {
-    control = mode = duty = frequency = shutter = Pending{};
+void Model::forget_in_flight() {
+    for (InFlight* kind : {&control, &mode, &duty, &frequency, &shutter})
+        kind->forget();
 }
 
-Step Model::receive(QByteArrayView bytes) {
+Step Model::receive(QByteArrayView bytes, Clock::time_point now) {
     Step step;
     if (st.link == Link::offline) return step;
     for (const QByteArray& frame : take_frames(RX_buf, bytes))
-        apply(read_report(QString::fromLatin1(frame)), frame, step);
+        apply(read_report(QString::fromLatin1(frame)), frame, now, step);
     return step;
 }
 
-void Model::apply(const Report& report, const QByteArray& frame, Step& step) {
+void Model::apply(const Report& report, const QByteArray& frame, Clock::time_point now,
+                  Step& step) {
     const auto out_of_range = [&] {
         step.warnings << QStringLiteral("Ignored the report %1: no code the inverter takes.")
                              .arg(QString::fromLatin1(frame));
     };
-    switch (report.kind) {
-    case ReportKind::control: {
-        const bool pc = report.flag == QLatin1Char(wire::flag_pc);
-        knob_in_control = !pc;
-        if (st.link == Link::answering) st.link = Link::online;
-        settle(st.pc_control, control, pc, "control source", step);
-        break;
+    if (report.kind == ReportKind::control) {
+        apply_control(report.flag == QLatin1Char(wire::flag_pc), now, step);
+        return;
     }
+    // Until the inverter grants the PC control, nothing else it says is of
+    // this connection: it may be what it sent before the line opened.
+    if (st.link != Link::online) return;
+    switch (report.kind) {
     case ReportKind::mode:
         settle(st.voltage_mode, mode, report.flag == QLatin1Char(wire::flag_voltage),
                "adjustment mode", step);
@@ -138,90 +147,131 @@ void Model::apply(const Report& report, const QByteArray& frame, Step& step) {
     case ReportKind::beep:
         step.notes << QStringLiteral("The inverter beeped.");
         break;
+    case ReportKind::control:
     case ReportKind::other:
         break;
     }
 }
 
-void Model::settle(Shown<bool>& shown, Pending& p, bool reported, const char* what, Step& step) {
-    const Answer a = answer(p, reported);
-    if (a == Answer::early) return;
-    shown = {reported, a == Answer::contradicted ? Status::alert : Status::ok};
-    if (a == Answer::contradicted)
+void Model::apply_control(bool pc, Clock::time_point now, Step& step) {
+    const bool connecting = st.link == Link::answering;
+    // Only the grant answers a connect: the knob's control reported then is
+    // most likely the answer to the last connection's ":F#".
+    if (connecting && !pc) {
+        pc_refused = true;
+        return;
+    }
+    // The inverter runs what it ran before it granted the PC control: the
+    // light shown is made true on the line.
+    const bool granted = pc && (connecting || knob_in_control);
+    if (connecting) st.link = Link::online;
+    knob_in_control = !pc;
+    settle(st.pc_control, control, pc, "control source", step);
+    if (granted) send_duty(now, step);
+}
+
+void Model::settle(Shown<bool>& shown, InFlight& kind, bool reported, const char* what,
+                   Step& step) {
+    switch (kind.answer(reported)) {
+    case Answer::early:
+    case Answer::late:
+        return;
+    case Answer::contradicted:
+        shown = {reported, kind.waiting() ? Status::busy : Status::alert};
         step.warnings << QStringLiteral("The inverter did not take the %1 asked for.")
                              .arg(QLatin1String(what));
+        return;
+    case Answer::confirmed:
+    case Answer::unasked:
+    case Answer::stray: // a change made on the inverter itself
+        shown = {reported, Status::ok};
+        return;
+    }
+}
+
+bool Model::from_knob(Answer a) const {
+    return a == Answer::unasked || (knob_in_control && a != Answer::early);
 }
 
 void Model::apply_duty(int code, Step& step) {
-    const Answer a = answer(duty, code);
-    if (a == Answer::unsolicited) {
-        // Only the knob moves the duty unasked; a duty of 0 keeps the intensity.
-        if (!knob_in_control) return;
-        st.light_on = {code > 0, Status::ok};
-        if (code > 0) st.intensity = {code * percent_per_duty_code, Status::ok};
-        return;
-    }
-    if (a == Answer::early) return;
-    const Status settled = a == Answer::confirmed ? Status::ok : Status::alert;
-    for (Status* s : {&st.light_on.status, &st.intensity.status})
-        if (*s == Status::busy) *s = settled;
-    if (a == Answer::contradicted)
+    const Answer a = duty.answer(code);
+    const int percent = code * percent_per_duty_code;
+    const Status still = duty.waiting() ? Status::busy : Status::ok;
+    if (a == Answer::late) return;
+    if (from_knob(a)) {
+        // Nothing asked this duty: the knob set it, and a duty of 0 keeps the intensity.
+        st.duty = {percent, still};
+        st.light_on.value = lit = code > 0;
+        if (code > 0) kept = {percent, Status::ok};
+    } else if (a == Answer::confirmed || a == Answer::early) {
+        st.duty = {percent, still};
+        lit = a == Answer::confirmed ? st.light_on.value : code > 0;
+    } else {
+        st.duty = {percent, duty.waiting() ? Status::busy : Status::alert};
+        lit = code > 0;
         step.warnings << QStringLiteral("The inverter runs at a duty of %1 %, not the %2 % asked.")
-                             .arg(code * percent_per_duty_code)
-                             .arg(duty.asked * percent_per_duty_code);
+                             .arg(percent)
+                             .arg(duty.asked().value_or(0) * percent_per_duty_code);
+    }
+    show_light();
 }
 
 void Model::apply_frequency(int code, Step& step) {
-    const Answer a = answer(frequency, code);
-    if (a == Answer::early || (a == Answer::unsolicited && !knob_in_control)) return;
-    st.frequency = {code * hertz_per_frequency_code,
-                    a == Answer::contradicted ? Status::alert : Status::ok};
-    if (a == Answer::contradicted)
-        step.warnings << QStringLiteral("The inverter did not take the frequency asked for.");
+    const Answer a = frequency.answer(code);
+    if (a == Answer::late) return;
+    const bool contradicted = !from_knob(a) && a != Answer::confirmed && a != Answer::early;
+    const Status settled = contradicted ? Status::alert : Status::ok;
+    st.frequency = {code * hertz_per_frequency_code, frequency.waiting() ? Status::busy : settled};
+    if (contradicted)
+        step.warnings << QStringLiteral("The inverter runs at %1 Hz, not the %2 Hz asked.")
+                             .arg(code * hertz_per_frequency_code)
+                             .arg(frequency.asked().value_or(0) * hertz_per_frequency_code);
+}
+
+void Model::show_light() {
+    st.light_on.status = st.duty.status;
+    st.intensity = {lit ? st.duty.value : kept.value,
+                    st.light_on.value ? st.duty.status : kept.status};
 }
 
 Step Model::tick(Clock::time_point now) {
     Step step;
-    if (st.link == Link::answering && now >= control.due) {
+    if (st.link == Link::answering) {
+        if (!control.expire(now)) return step;
+        // Given up, control goes back to the knob in case ":O#" was taken late.
         st.link = Link::offline;
-        forget_pending();
-        step.warnings << QStringLiteral("The inverter did not answer within 1 s. Is it switched "
-                                        "on, and is this its port?");
+        forget_in_flight();
+        step.commands << wire::front_panel_control;
+        step.warnings << (pc_refused ? QStringLiteral("The inverter answered but kept its "
+                                                      "front-panel control.")
+                                     : QStringLiteral("The inverter did not answer within 1 s. Is "
+                                                      "it switched on, and is this its port?"));
         return step;
     }
-    expire(control, {&st.pc_control.status}, "control source", now, step);
-    expire(mode, {&st.voltage_mode.status}, "adjustment mode", now, step);
-    expire(duty, {&st.light_on.status, &st.intensity.status}, "duty", now, step);
-    expire(frequency, {&st.frequency.status}, "frequency", now, step);
-    expire(shutter, {&st.shutter_pressed.status}, "shutter", now, step);
-    if (st.exposure.status == Status::busy && now >= exposure_end) {
+    expire(control, st.pc_control.status, "control source", now, step);
+    expire(mode, st.voltage_mode.status, "adjustment mode", now, step);
+    expire(duty, st.duty.status, "duty", now, step);
+    show_light();
+    expire(frequency, st.frequency.status, "frequency", now, step);
+    expire(shutter, st.shutter_pressed.status, "shutter", now, step);
+    if (st.exposure.status == Status::busy && now >= exposure_ends) {
         st.exposure.status = Status::ok;
         press(false, now, step);
     }
     return step;
 }
 
-void Model::expire(Pending& p, std::initializer_list<Status*> shown, const char* what,
-                   Clock::time_point now, Step& step) {
-    if (p.unanswered == 0 || now < p.due) return;
-    p.unanswered = 0;
-    for (Status* s : shown)
-        if (*s == Status::busy) *s = Status::alert;
+void Model::expire(InFlight& kind, Status& status, const char* what, Clock::time_point now,
+                   Step& step) {
+    if (!kind.expire(now)) return;
+    status = Status::alert;
     step.warnings << QStringLiteral("The inverter did not confirm the %1 within 1 s.")
                          .arg(QLatin1String(what));
 }
 
-void Model::send(Pending& p, int value, QByteArray command, Clock::time_point now, Step& step) {
-    p.asked = value;
-    ++p.unanswered;
-    p.due = now + reply_time;
+void Model::send(InFlight& kind, int value, QByteArray command, Clock::time_point now, Step& step) {
+    kind.send(value, now + reply_time);
     step.commands << std::move(command);
-}
-
-Model::Answer Model::answer(Pending& p, int reported) {
-    if (p.unanswered == 0) return Answer::unsolicited;
-    if (--p.unanswered > 0) return Answer::early;
-    return reported == p.asked ? Answer::confirmed : Answer::contradicted;
 }
 
 std::optional<QString> Model::unusable(Needs needs) const {
@@ -235,14 +285,16 @@ std::optional<QString> Model::unusable(Needs needs) const {
 }
 
 void Model::send_duty(Clock::time_point now, Step& step) {
-    const int code = st.light_on.value ? st.intensity.value / percent_per_duty_code : 0;
+    const int code = st.light_on.value ? kept.value / percent_per_duty_code : 0;
     send(duty, code, code_command(wire::duty, code), now, step);
+    st.duty.status = Status::busy;
+    show_light();
 }
 
-void Model::ask(Shown<bool>& shown, Pending& p, bool value, const char* if_true,
+void Model::ask(Shown<bool>& shown, InFlight& kind, bool value, const char* if_true,
                 const char* if_false, Clock::time_point now, Step& step) {
     shown = {value, Status::busy};
-    send(p, value, value ? if_true : if_false, now, step);
+    send(kind, value, value ? if_true : if_false, now, step);
 }
 
 void Model::press(bool pressed, Clock::time_point now, Step& step) {
@@ -253,7 +305,7 @@ void Model::press(bool pressed, Clock::time_point now, Step& step) {
 Step Model::set_light(bool on, Clock::time_point now) {
     if (const auto why = unusable(Needs::pc)) return refusal(*why);
     Step step;
-    st.light_on = {on, Status::busy};
+    st.light_on.value = on;
     send_duty(now, step);
     return step;
 }
@@ -271,8 +323,11 @@ Step Model::set_intensity(double percent, Clock::time_point now) {
         return refusal(*why);
     Step step;
     const auto code = static_cast<int>(std::lround(percent / percent_per_duty_code));
-    st.intensity = {code * percent_per_duty_code, st.light_on.value ? Status::busy : Status::ok};
-    if (st.light_on.value) send_duty(now, step);
+    kept = {code * percent_per_duty_code, Status::ok};
+    if (st.light_on.value)
+        send_duty(now, step);
+    else
+        show_light();
     return step;
 }
 
@@ -281,8 +336,8 @@ Step Model::light_at(double percent, Clock::time_point now) {
     if (const auto why = unusable(Needs::pc)) return refusal(*why);
     Step step;
     const auto code = static_cast<int>(std::lround(percent / percent_per_duty_code));
-    st.light_on = {true, Status::busy};
-    st.intensity = {code * percent_per_duty_code, Status::busy};
+    kept = {code * percent_per_duty_code, Status::ok};
+    st.light_on.value = true;
     send_duty(now, step);
     return step;
 }
@@ -296,7 +351,7 @@ Step Model::set_frequency(double hertz, Clock::time_point now) {
     if (const auto why = unusable(Needs::pc)) return refusal(*why);
     Step step;
     const auto code = static_cast<int>(std::lround(hertz / hertz_per_frequency_code));
-    st.frequency = {code * hertz_per_frequency_code, Status::busy};
+    st.frequency.status = Status::busy;
     send(frequency, code, code_command(wire::frequency, code), now, step);
     return step;
 }
@@ -333,7 +388,7 @@ Step Model::expose(double seconds, Clock::time_point now) {
     const bool running = st.exposure.status == Status::busy;
     st.exposure = {seconds, seconds > 0 ? Status::busy : Status::ok};
     if (seconds > 0) {
-        exposure_end =
+        exposure_ends =
             now + std::chrono::ceil<Clock::duration>(std::chrono::duration<double>(seconds));
         press(true, now, step);
     } else if (running) {

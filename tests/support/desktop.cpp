@@ -68,7 +68,8 @@ bool DesktopPanel::key(const QString& keys, const QString& to) {
 
 QImage DesktopPanel::grab(const QRect& area) const {
     return QGuiApplication::primaryScreen()
-        ->grabWindow(window.toULongLong(), area.x(), area.y(), area.width(), area.height())
+        ->grabWindow(window.toUInt(), // an X window's id has 32 bits
+                     area.x(), area.y(), area.width(), area.height())
         .toImage();
 }
 

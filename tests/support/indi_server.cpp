@@ -2,6 +2,8 @@
 
 #include "free_port.h"
 
+#include <QFile>
+#include <csignal>
 #include <sys/socket.h>
 
 IndiServer::IndiServer(const QString& driver_)
@@ -20,6 +22,11 @@ void IndiServer::restart() {
     server.terminate();
     server.waitForFinished();
     start();
+}
+
+void IndiServer::signal_driver(int signal) const {
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(server.processId()));
+    if (children.open(QIODevice::ReadOnly)) ::kill(children.readAll().trimmed().toInt(), signal);
 }
 
 IndiServer::~IndiServer() {

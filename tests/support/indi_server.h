@@ -21,8 +21,11 @@ public:
     bool set(const QString& setting) const;
     quint16 port() const { return port_number.toUShort(); }
     QString home_path() const { return home.path(); }
-    // Ends the server and its driver, and starts them again with the same home.
+    // Ends the server with SIGTERM, which ends its driver, and starts them
+    // again with the same home.
     void restart();
+    // Sends `signal` to the driver alone; the server starts it again if it ends.
+    void signal_driver(int signal) const;
 
 private:
     void start();

@@ -16,7 +16,11 @@ Lumivaned::Lumivaned(const QString& program, const QString& dir)
     if (dir.isEmpty()) arguments << "--serial" << inverter.slave_path();
     // It ends with the test, however the test ends.
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    process.start(program, arguments);
+    // Where the test runs under an emulator (a cross build's), lumivaned does too.
+    const QStringList command =
+        QString::fromLocal8Bit(qgetenv("LUMIVANE_EMULATOR")).split(u' ', Qt::SkipEmptyParts)
+        << program;
+    process.start(command.first(), command.mid(1) + arguments);
     // The first line names the port the system chose.
     static const QRegularExpression serving(QStringLiteral("Serving http://127.0.0.1:(\\d+)/"));
     const QDeadlineTimer deadline(10000);

@@ -9,8 +9,9 @@
 // The desktop services with every call recorded and no modal box shown.
 class RecordingToolkit : public Toolkit {
 public:
-    int MsgBox(const QString&, int, const QString& title) override {
+    int MsgBox(const QString& message, int, const QString& title) override {
         boxes.append(title);
+        messages.append(message);
         return vbOK;
     }
     void Beep() override { ++beeps; }
@@ -19,6 +20,7 @@ public:
     [[noreturn]] void End() override { std::abort(); } // nothing under test ends the program
 
     QStringList boxes; // their titles
+    QStringList messages;
     int beeps = 0;
     QStringList sounds;
 };

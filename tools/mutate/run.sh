@@ -12,7 +12,10 @@
 # The copy and its build live in $MUTATE_DIR (default /tmp/lumivane-mutate); a
 # copy already there is used as it is, so a run can be resumed on the same
 # sources. The install test is left out: it runs no program, so no fault in
-# the sources can show there.
+# the sources can show there. $MUTATE_TESTS, a ctest regular expression, builds
+# and runs only the tests it matches (the driver's faults against libindi 2.x:
+# MUTATE_TESTS=test_indi, and PKG_CONFIG_PATH naming that libindi's
+# lib/pkgconfig).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 check=no
@@ -21,6 +24,8 @@ if [ "${1:-}" = --check ]; then check=yes; shift; fi
 if [ "${1:-}" = --rev ]; then rev=$2; shift 2; fi
 faults=${1:-$root/tools/mutate/faults.txt}
 work=${MUTATE_DIR:-/tmp/lumivane-mutate}
+only=()
+if [ -n "${MUTATE_TESTS:-}" ]; then only=(-R "$MUTATE_TESTS"); fi
 jobs=$(nproc)
 
 if [ $check = no ]; then
@@ -39,7 +44,7 @@ if [ $check = no ]; then
   cmake -S "$work/tree" -B "$work/build" -DCMAKE_BUILD_TYPE=None \
     -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld >/dev/null
   # The programs and the test programs, named as their tests are.
-  mapfile -t targets < <(ctest --test-dir "$work/build" -N | awk '/Test +#/ && $3 != "test_install" {print $3}')
+  mapfile -t targets < <(ctest --test-dir "$work/build" -N "${only[@]}" | awk '/Test +#/ && $3 != "test_install" {print $3}')
   targets+=(lumivane lumivane-sim)
   cmake --build "$work/build" -j"$jobs" --target "${targets[@]}" >/dev/null
   tree=$work/tree
@@ -47,7 +52,7 @@ else
   tree=$root
 fi
 # Without a fault the suite must pass, or every fault would count as caught.
-if [ $check = no ] && ! ctest --test-dir "$work/build" -j"$jobs" -E test_install >/dev/null 2>&1; then
+if [ $check = no ] && ! ctest --test-dir "$work/build" -j"$jobs" "${only[@]}" -E test_install >/dev/null 2>&1; then
   echo "the suite fails without any fault; see ctest --test-dir $work/build" >&2
   exit 1
 fi
@@ -55,6 +60,10 @@ fi
 # The quicker tests first, and the desktop test, the slowest, only when they
 # all pass: a running test is not stopped when another one fails.
 run_suite() {
+  if [ ${#only[@]} -gt 0 ]; then
+    ctest --test-dir "$work/build" -j"$jobs" "${only[@]}" -E test_install 2>&1
+    return
+  fi
   ctest --test-dir "$work/build" -j"$jobs" -E "test_install|test_desktop" --stop-on-failure 2>&1 &&
     ctest --test-dir "$work/build" -R test_desktop 2>&1
 }
