@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The Debian packages (docs/testing.md), as root: tests/test_package.sh
-# lintian's info tags left: hardening-no-fortify-functions (the driver calls no
-# fortifiable function); package-contains-documentation-outside-usr-share-doc
-# (el_dat.txt holds the shipped presets).
+# The Debian packages (docs/testing.md), as root: tests/test_package.sh. lintian's info tags left:
+# hardening-no-fortify-functions (the driver calls none), package-contains-documentation-outside-
+# usr-share-doc (el_dat.txt holds the shipped presets).
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
 # Polls for an event for up to 15 s: wait_for COMMAND WHAT-FAILED
@@ -15,12 +14,10 @@ wait_for() {
 in_root() {
   local tester=(setpriv --reuid=tester --regid=tester --groups=dialout env HOME=/home/tester)
   local folder=/home/tester/.local/share/lumivane log sim
-  # A unit's lines as systemd runs them for the instance tester.
+  # A unit's lines as systemd runs them for the instance tester
   unit() { sed -n "s/^$1=-\{0,1\}//p" "/lib/systemd/system/$2" | sed 's/%i/tester/g; s|%S|/var/lib|g'; }
   line() { grep -q -- "$1\$" "$log"; }
-  # A simulator for each program (one that set the line exclusive keeps it so
-  # while the simulator holds the terminal open), linked in the user's folder,
-  # which it makes: start_sim LOG FOLDER USER...
+  # A simulator for each program (one that set the line exclusive keeps it so): start_sim LOG FOLDER USER...
   start_sim() {
     [ -z "${sim:-}" ] || { kill -TERM "$sim" && wait "$sim"; }
     log=/tmp/$1.log
@@ -28,8 +25,7 @@ in_root() {
     sim=$!
     wait_for "[ -L $2/com1 ] && [ -s $log ]" "the simulator linked no port in $2"
   }
-  # The panel takes PC control and stores preset 7 (positions in pixels: the
-  # window's layout in twips / 15): panel_stores_preset FOLDER USER...
+  # The panel takes PC control and stores preset 7 (pixels: twips / 15): panel_stores_preset FOLDER USER...
   panel_stores_preset() {
     start_sim "panel-$2" "$@"
     "${@:2}" DISPLAY="$DISPLAY" lumivane >/tmp/panel-out.log 2>&1 &
@@ -46,8 +42,7 @@ in_root() {
     . /tmp/xserver.sh && start_xvfb
     panel_stores_preset "$folder" "${tester[@]}"
     [ "$(stat -c %U "$folder/el_dat.txt")" = tester ] || fail "the presets are not the user's"
-    # Root too keeps them in a folder of its own, never under /usr.
-    touch /tmp/before-root
+    touch /tmp/before-root # root too keeps them in a folder of its own, never under /usr
     panel_stores_preset /root/.local/share/lumivane env HOME=/root
     kill -TERM "$sim" "$XVFB_PID" && wait
     [ -z "$(find /usr -newer /tmp/before-root)" ] && [ -z "$(dpkg --verify)" ] || fail "root wrote under /usr"
@@ -56,8 +51,7 @@ in_root() {
   "${tester[@]}" lumivaned --version | grep -qx "lumivaned $2" || fail "lumivaned --version"
   install -d -o tester -g tester /var/lib/lumivaned/tester /var/lib/lumivane-indi/tester
 
-  # The INDI service: the driver offers Lumivane and saves its settings in the
-  # state folder; the stop hands control back.
+  # The INDI service: the driver saves its settings in the state folder; the stop hands control back.
   start_sim indi "$folder" "${tester[@]}"
   "${tester[@]}" $(unit Environment lumivane-indi@.service) sh -c "exec $(unit ExecStart lumivane-indi@.service)" \
     >/tmp/indiserver.log 2>&1 &
@@ -88,10 +82,7 @@ in_root() {
   wait_for "line '<- :F#'" "no :F# when lumivaned stops"
   kill -TERM "$sim" && wait "$sim"
 }
-if [ "${1:-}" = --in-root ]; then
-  in_root "$2" "$3"
-  exit
-fi
+[ "${1:-}" != --in-root ] || { in_root "$2" "$3"; exit; }
 
 [ "$(id -u)" -eq 0 ] || exec sudo "$0" "$@"
 cd "$(dirname "$0")/.."
