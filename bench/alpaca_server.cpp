@@ -3,6 +3,7 @@
 #include "measure.h"
 #include "support/http_client.h"
 #include "support/lumivaned.h"
+#include "support/process_memory.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -22,6 +23,7 @@ constexpr int brightness_changes = 200;
 constexpr int polling_clients = 50;
 constexpr int polling_seconds = 5;
 constexpr int idle_seconds = 10;
+constexpr int hoarding_seconds = 5;
 const QByteArray device = "/api/v1/covercalibrator/0/";
 constexpr int calibrator_ready = 3; // Alpaca's CalibratorStatus Ready
 
@@ -168,6 +170,43 @@ Polling poll_device_state(quint16 port) {
     return r;
 }
 
+struct Hoarding {
+    double before_mib = 0; // resident before
+    double peak_mib = 0;   // resident at its peak meanwhile
+    std::vector<double> other_ms;
+    QString error;
+};
+
+// `clients` connections that pipeline GET /setup for hoarding_seconds and never
+// read an answer; meanwhile another client asks for the API versions, each
+// time on a new connection. lumivaned's peak is reset first (clear_refs 5).
+Hoarding hoard(Lumivaned& server, int clients) {
+    Hoarding r;
+    const qint64 pid = server.process.processId();
+    r.before_mib = memory_mib(pid, "VmRSS");
+    QFile peak(QStringLiteral("/proc/%1/clear_refs").arg(pid));
+    if (!peak.open(QIODevice::WriteOnly) || peak.write("5") != 1)
+        r.error = QStringLiteral("the peak cannot be reset: ") + peak.errorString();
+    peak.close();
+    std::vector<std::unique_ptr<HttpConnection>> hoarders;
+    for (int i = 0; i < clients; ++i)
+        hoarders.push_back(std::make_unique<HttpConnection>(server.http_port()));
+    const QByteArray page = http_request("GET", "/setup");
+    const QByteArray versions = http_request("GET", "/management/apiversions");
+    for (const QDeadlineTimer end(hoarding_seconds * 1000);
+         !end.hasExpired() && r.error.isEmpty();) {
+        for (const auto& hoarder : hoarders)
+            pipeline_unread(*hoarder, page, std::chrono::milliseconds(100 / clients + 1));
+        const Clock::time_point start = Clock::now();
+        HttpConnection other(server.http_port());
+        if (exchange(other, versions, 5000).status != 200)
+            r.error = QStringLiteral("another client was not served");
+        r.other_ms.push_back(ms_between(start, Clock::now()));
+    }
+    r.peak_mib = memory_mib(pid, "VmHWM");
+    return r;
+}
+
 } // namespace
 
 Results alpaca_results(const QString& program) {
@@ -194,6 +233,11 @@ Results alpaca_results(const QString& program) {
     const double clients_cpu_ms = process_cpu_ms() - clients_before;
     if (error.isEmpty()) error = polling.error;
     const double per_second = double(polling.ms.size()) / polling_seconds;
+    // One client, then as many as may be connected besides the one asking.
+    const Hoarding one = error.isEmpty() ? hoard(server, 1) : Hoarding();
+    if (error.isEmpty()) error = one.error;
+    const Hoarding many = error.isEmpty() ? hoard(server, 63) : Hoarding();
+    if (error.isEmpty()) error = many.error;
 
     Results r;
     r.complete = error.isEmpty();
@@ -218,6 +262,18 @@ Results alpaca_results(const QString& program) {
                       measured(QStringLiteral("CPU %1 ms (time on a processor, all threads)")
                                    .arg(num(idle_cpu_ms, 2))),
                       QStringLiteral("CPU < 10 ms"), r.complete && idle_cpu_ms < 10});
+    for (const auto& [h, who] : {std::pair(&one, "a client"), std::pair(&many, "63 clients")})
+        r.rows.push_back(
+            {QStringLiteral("Alpaca: %1 pipelining GET /setup for %2 s and never reading, another "
+                            "client asking meanwhile")
+                 .arg(QLatin1String(who))
+                 .arg(hoarding_seconds),
+             measured(QStringLiteral("peak resident memory %1 MiB (%2 MiB before); the other "
+                                     "client's answer time ")
+                          .arg(num(h->peak_mib, 1), num(h->before_mib, 1)) +
+                      ms_spread(h->other_ms)),
+             QStringLiteral("peak < 64 MiB, other client ≤ 1 s"),
+             r.complete && h->peak_mib < 64 && maximum(h->other_ms) <= 1000});
     r.notes << QStringLiteral("Alpaca: the %1 polling clients run in one thread of the benchmark, "
                               "on the same processors as lumivaned (see the machine above), so "
                               "they compete with it for them: during the %2 s of polling "

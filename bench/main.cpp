@@ -1,8 +1,8 @@
 // Measures how fast the panel shows a report, how many reports of a burst it
 // applies, what its pause and its idle time cost, how fast the program starts,
-// the INDI driver's latencies and lumivaned's latency, throughput and idle
-// cost; prints the table and, with --doc PATH, writes it with its notes into
-// the measured part of that document.
+// the INDI driver's latencies and lumivaned's latency, throughput, idle cost
+// and memory under clients that never read; prints the table and, with --doc
+// PATH, writes it with its notes into the measured part of that document.
 #include "alpaca_server.h"
 #include "burst.h"
 #include "idle.h"

@@ -1,9 +1,8 @@
 #include "startup.h"
 
 #include "measure.h"
+#include "support/process_memory.h"
 
-#include <QFile>
-#include <QRegularExpression>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -43,15 +42,6 @@ QByteArray property_text(xcb_connection_t* c, xcb_window_t w, xcb_atom_t propert
     if (!r) return {};
     return QByteArray(static_cast<const char*>(xcb_get_property_value(r.get())),
                       xcb_get_property_value_length(r.get()));
-}
-
-double rss_mb(pid_t pid) {
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    const QRegularExpression line(QStringLiteral("^VmRSS:\\s*(\\d+) kB"),
-                                  QRegularExpression::MultilineOption);
-    const QRegularExpressionMatch m = line.match(QString::fromLatin1(f.readAll()));
-    return m.hasMatch() ? m.captured(1).toDouble() / 1024 : 0;
 }
 
 // Our environment with the X platform plugin chosen.
@@ -132,7 +122,7 @@ std::vector<StartupRun> measure_startup(const QString& program, const QString& t
             pollfd p{xcb_get_file_descriptor(c), POLLIN, 0};
             poll(&p, 1, 50);
         }
-        if (shown) result.push_back({ms_between(started, *shown), rss_mb(pid)});
+        if (shown) result.push_back({ms_between(started, *shown), memory_mib(pid, "VmRSS")});
         if (!ended) {
             kill(pid, SIGTERM);
             waitpid(pid, nullptr, 0);

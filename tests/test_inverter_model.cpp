@@ -126,6 +126,7 @@ private slots:
             "exposure=2/ok shutter=0/busy warnings=0");
         row("the switch takes over", "expose 5;shutter 0;+5000", ":C1#:C0#",
             "exposure=5/idle warnings=1");
+        row("an early shutter echo", "shutter 1;shutter 0;<:CAS1#", ":C1#:C0#", "shutter=0/busy");
         row("a late shutter echo", "shutter 1;+1000;shutter 0;<:CAS1#", ":C1#:C0#",
             "shutter=0/busy warnings=1");
         row("unplugged during one", "expose 5;lost", ":C1#",

@@ -46,7 +46,7 @@ private slots:
         qputenv("HOME", root.path().toUtf8());
         qputenv("XDG_DATA_HOME",
                 data_home.startsWith('/') ? root.path().toUtf8() + data_home : data_home);
-        QCOMPARE(QString::fromStdString(user_settings_folder(shipped.toStdString())), folder);
+        QCOMPARE(QString::fromStdString(made_user_settings_folder(shipped.toStdString())), folder);
         QTEST(read(folder + "/el_dat.txt"), "presets");
     }
 

@@ -7,7 +7,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QSysInfo>
 
 namespace {
@@ -17,10 +16,9 @@ const QString device_prefix = QStringLiteral("/api/v1/covercalibrator/0/");
 // A client's ClientID or ClientTransactionID: absent is 0; anything but a
 // non-negative integer is refused; one too large for 32 bits is unusable, 0.
 std::optional<quint32> client_number(const Parameters& p, QStringView name) {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
     const std::optional<QString> text = p.value(name);
     if (!text) return 0;
-    if (!digits.match(*text).hasMatch()) return std::nullopt;
+    if (!all_digits(*text)) return std::nullopt;
     bool fits = false;
     const quint32 n = text->toUInt(&fits);
     return fits ? n : 0;
@@ -49,8 +47,10 @@ void AlpacaApi::handle(const HttpRequest& request, const Reply& reply) {
 void AlpacaApi::device_member(const HttpRequest& request, const QString& member,
                               const Reply& reply) {
     const bool put = request.method == "PUT";
-    if (!put && request.method != "GET")
-        return reply(HttpAnswer::text(405, "Alpaca members take GET or PUT."));
+    const auto not_allowed = [&] {
+        reply(HttpAnswer::text(405, "Alpaca members take GET or PUT."));
+    };
+    if (!put && !request.is_get()) return not_allowed();
     const Parameters p = Parameters::of(request);
     const std::optional<quint32> client = client_number(p, u"ClientTransactionID");
     const std::optional<quint32> client_id = client_number(p, u"ClientID");
@@ -68,7 +68,9 @@ void AlpacaApi::device_member(const HttpRequest& request, const QString& member,
         if (put && !r.value.isUndefined()) o.insert("Value", r.value);
         reply(json(o));
     });
-    if (!known)
+    if (!known && request.method == "HEAD")
+        not_allowed();
+    else if (!known)
         reply(HttpAnswer::text(400,
                                "No such member of covercalibrator/0 for " + request.method + '.'));
 }
@@ -90,7 +92,7 @@ bool AlpacaApi::management(const HttpRequest& request, const Reply& reply) {
     } else {
         return false;
     }
-    if (request.method != "GET") {
+    if (!request.is_get()) {
         reply(HttpAnswer::text(405, "The management API takes GET."));
         return true;
     }

@@ -1,42 +1,23 @@
 #include "cover_calibrator.h"
 
+#include "calibrator_status.h"
 #include "protocol/numbers.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QRegularExpression>
+#include <cmath>
 
 using alpaca::Result;
+using calibrator::brightness;
+using calibrator::calibrator_state;
 using inverter::Clock;
 using inverter::Model;
 using inverter::State;
 using inverter::Status;
 
 namespace {
-
-// Alpaca's CalibratorStatus.
-enum CalibratorState { off = 1, not_ready = 2, ready = 3, unknown = 4, error = 5 };
-
-// The duty code the inverter last confirmed.
-int brightness(const State& s) {
-    return s.duty.value / inverter::percent_per_duty_code;
-}
-
-int calibrator_state(const State& s) {
-    switch (s.duty.status) {
-    case Status::busy:
-        return not_ready;
-    case Status::alert:
-        return error;
-    case Status::idle:
-        return unknown;
-    case Status::ok:
-        break;
-    }
-    return s.light_on.value ? ready : off;
-}
 
 QJsonArray device_state(const State& s) {
     const auto item = [](const char* name, const QJsonValue& v) {
@@ -50,12 +31,6 @@ QJsonArray device_state(const State& s) {
           << item("CoverMoving", false)
           << item("TimeStamp", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
     return items;
-}
-
-std::optional<int> whole_number(const QString& text) {
-    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]{1,9}$"));
-    if (!integer.match(text).hasMatch()) return std::nullopt;
-    return text.toInt();
 }
 
 } // namespace
@@ -82,7 +57,7 @@ CoverCalibrator::CoverCalibrator(InverterSession& s, std::function<QString()> d)
 
 QStringList CoverCalibrator::actions() {
     return {QStringLiteral("Frequency"), QStringLiteral("ControlSource"),
-            QStringLiteral("ShutterExposure")};
+            QStringLiteral("AdjustMode"), QStringLiteral("ShutterExposure")};
 }
 
 int CoverCalibrator::clients() const {
@@ -264,7 +239,7 @@ void CoverCalibrator::action(const Parameters& p, const alpaca::Respond& respond
     const std::optional<QString> parameters = p.value(u"Parameters");
     if (!name || !parameters)
         return respond(Result::refused(QStringLiteral("Action and Parameters are required.")));
-    const QString arg = parameters->trimmed();
+    const QString& arg = *parameters;
     if (name->compare(u"Frequency", Qt::CaseInsensitive) == 0) {
         const auto frequency = [this] {
             return Result::of(QString::number(session.state().frequency.value));
@@ -279,33 +254,45 @@ void CoverCalibrator::action(const Parameters& p, const alpaca::Respond& respond
             [this] { return session.state().frequency.status != Status::busy; }, frequency,
             respond);
     }
-    if (name->compare(u"ControlSource", Qt::CaseInsensitive) == 0) {
-        const auto source = [this] {
-            return Result::of(
-                QString::fromLatin1(session.state().pc_control.value ? "PC" : "FrontPanel"));
-        };
-        if (arg.isEmpty()) return respond(source());
-        const bool pc = arg.compare(u"PC", Qt::CaseInsensitive) == 0;
-        if (!pc && arg.compare(u"FrontPanel", Qt::CaseInsensitive) != 0)
-            return respond(
-                Result::failure(alpaca::invalid_value, "The control source is PC or FrontPanel."));
-        return request([pc](Model& m, Clock::time_point now) { return m.set_pc_control(pc, now); },
-                       [this] { return session.state().pc_control.status != Status::busy; }, source,
-                       respond);
-    }
+    static const Switch switches[] = {
+        {QLatin1String("ControlSource"), QLatin1String("PC"), QLatin1String("FrontPanel"),
+         "control source", &State::pc_control, &Model::set_pc_control},
+        {QLatin1String("AdjustMode"), QLatin1String("Voltage"), QLatin1String("Frequency"),
+         "adjustment mode", &State::voltage_mode, &Model::set_voltage_mode}};
+    for (const Switch& s : switches)
+        if (name->compare(s.action, Qt::CaseInsensitive) == 0)
+            return switch_action(s, arg, respond);
     if (name->compare(u"ShutterExposure", Qt::CaseInsensitive) == 0) {
-        bool number = false;
-        const double seconds = arg.toDouble(&number);
-        if (!number)
+        // Read: the seconds left, in tenths rounded up, so that 0 means none runs.
+        if (arg.isEmpty())
+            return respond(
+                Result::of(QString::number(std::ceil(session.exposure_left().count() * 10) / 10)));
+        const std::optional<double> seconds = decimal_number(arg);
+        if (!seconds)
             return respond(Result::failure(alpaca::invalid_value, "The exposure is in seconds."));
-        return request(
-            [seconds](Model& m, Clock::time_point now) { return m.expose(seconds, now); },
-            [this] { return session.state().shutter_pressed.status != Status::busy; },
-            [seconds] { return Result::of(QString::number(seconds)); }, respond);
+        return request([s = *seconds](Model& m, Clock::time_point now) { return m.expose(s, now); },
+                       [this] { return session.state().shutter_pressed.status != Status::busy; },
+                       [s = *seconds] { return Result::of(QString::number(s)); }, respond);
     }
     respond(Result::failure(alpaca::action_not_implemented,
                             QStringLiteral("No action %1; the actions are %2.")
                                 .arg(*name, actions().join(QStringLiteral(", ")))));
+}
+
+void CoverCalibrator::switch_action(const Switch& s, const QString& arg,
+                                    const alpaca::Respond& respond) {
+    const auto current = [this, &s] {
+        return Result::of((session.state().*s.shown).value ? s.if_true : s.if_false);
+    };
+    if (arg.isEmpty()) return respond(current());
+    const bool on = arg.compare(s.if_true, Qt::CaseInsensitive) == 0;
+    if (!on && arg.compare(s.if_false, Qt::CaseInsensitive) != 0)
+        return respond(Result::failure(alpaca::invalid_value,
+                                       QStringLiteral("The %1 is %2 or %3.")
+                                           .arg(QLatin1String(s.what), s.if_true, s.if_false)));
+    request([&s, on](Model& m, Clock::time_point now) { return (m.*s.set)(on, now); },
+            [this, &s] { return (session.state().*s.shown).status != Status::busy; }, current,
+            respond);
 }
 
 void CoverCalibrator::request(const InverterSession::Request& r, std::function<bool()> settled,

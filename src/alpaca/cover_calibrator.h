@@ -13,7 +13,8 @@
 
 // The inverter as Alpaca's CoverCalibrator: a calibrator whose brightness is
 // the duty code (0 to 50, 2 % a step), with no cover. The frequency, the
-// control source and timed shutter exposures are actions.
+// control source, the knob's adjustment mode and timed shutter exposures are
+// actions.
 //
 // Each client, told apart by its ClientID, connects and disconnects for
 // itself: the line opens for the first and closes when the last one leaves.
@@ -46,6 +47,13 @@ private:
         QList<alpaca::Respond> waiting; // its connects that wait for the inverter
         QString untold;                 // a failed connect, until `connecting` tells it
     };
+    // An action that switches a setting between two named states.
+    struct Switch {
+        QLatin1String action, if_true, if_false;
+        const char* what; // the setting, for a refusal
+        inverter::Shown<bool> inverter::State::*shown;
+        inverter::Step (inverter::Model::*set)(bool, inverter::Clock::time_point);
+    };
     // A request's answer, made when the change it asked for has settled.
     struct Settling {
         std::function<bool()> settled;
@@ -65,6 +73,8 @@ private:
     void device_request(const QString& member, const Parameters& p, const alpaca::Respond& respond);
     void calibrator_on(const Parameters& p, const alpaca::Respond& respond);
     void action(const Parameters& p, const alpaca::Respond& respond);
+    // Sets the switch to the state named by `arg`; an empty `arg` reads it.
+    void switch_action(const Switch& s, const QString& arg, const alpaca::Respond& respond);
     // Runs a request of the model; a refusal is answered at once with its
     // Alpaca error, a command once `settled` holds or the wait is over.
     void request(const InverterSession::Request& r, std::function<bool()> settled,

@@ -16,6 +16,8 @@ struct HttpRequest {
     bool keep_alive = true;
 
     QByteArray header(QByteArrayView name) const;
+    // GET, or HEAD, which is answered as GET without the body.
+    bool is_get() const { return method == "GET" || method == "HEAD"; }
 };
 
 // A request the reader cannot take: the status to answer with, and why.

@@ -35,12 +35,12 @@ HttpAnswer HttpAnswer::text(int status, QByteArrayView why) {
     return {status, "text/plain; charset=utf-8", why.toByteArray() + '\n'};
 }
 
-QByteArray http_response(const HttpAnswer& answer, bool keep_alive) {
+QByteArray http_response(const HttpAnswer& answer, bool keep_alive, bool with_body) {
     QByteArray out = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' +
                      reason_phrase(answer.status).toByteArray() + "\r\n";
     out += "Content-Type: " + answer.content_type + "\r\n";
     out += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
     out += "Cache-Control: no-store\r\n";
     out += keep_alive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
-    return out + answer.body;
+    return with_body ? out + answer.body : out;
 }

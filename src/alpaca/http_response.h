@@ -12,5 +12,6 @@ struct HttpAnswer {
     static HttpAnswer text(int status, QByteArrayView why);
 };
 
-// The answer as HTTP/1.1 bytes; `keep_alive` false says the server closes after it.
-QByteArray http_response(const HttpAnswer& answer, bool keep_alive);
+// The answer as HTTP/1.1 bytes; `keep_alive` false says the server closes after
+// it. Without its body for a HEAD request, whose head still gives its length.
+QByteArray http_response(const HttpAnswer& answer, bool keep_alive, bool with_body);

@@ -13,69 +13,92 @@ public:
         : QObject(parent), socket(s), handler(h) {
         socket->setParent(this);
         // What a client sends ahead waits in the system, not here: while a
-        // request is being answered, nothing more is read.
+        // request is being answered, or while the client leaves its answers
+        // unread, nothing more is read.
         socket->setReadBufferSize(HttpRequestReader::head_limit + HttpRequestReader::body_limit);
         idle.setSingleShot(true);
+        // At the idle time, not up to 5 % before it as a coarse timer may.
+        idle.setTimerType(Qt::PreciseTimer);
         connect(&idle, &QTimer::timeout, this, &Connection::idled);
         connect(socket, &QTcpSocket::readyRead, this, &Connection::read);
+        connect(socket, &QTcpSocket::bytesWritten, this, &Connection::written);
         connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
         idle.start(HttpServer::idle_time);
     }
 
 private:
-    // Serves the requests that the bytes received so far complete, in order,
-    // until one waits for its answer.
+    bool can_take() const {
+        return !answering && !closing && socket->bytesToWrite() <= HttpServer::unsent_limit;
+    }
+
+    // Serves the requests that the bytes received complete, in order, until one
+    // waits for its answer or the client falls behind with taking the answers.
+    // More bytes are read only when those held complete no request.
     void read() {
-        if (answering || closing || reading) return;
+        if (reading) return;
         reading = true;
-        do {
-            reader.feed(socket->readAll());
-            serve();
-        } while (!answering && !closing && socket->bytesAvailable() > 0);
+        while (can_take() && (take_request() || take_bytes()))
+            ;
+        held_back = !answering && !closing && !can_take();
         reading = false;
     }
 
-    void serve() {
-        while (!answering && !closing) {
-            auto next = reader.next();
-            if (std::holds_alternative<std::monostate>(next)) return;
-            if (const auto* refusal = std::get_if<HttpRefusal>(&next))
-                return send(HttpAnswer::text(refusal->status, refusal->reason), false);
-            const HttpRequest request = std::get<HttpRequest>(std::move(next));
-            answering = true;
-            idle.stop();
-            handler(request,
-                    [self = QPointer(this), keep = request.keep_alive](const HttpAnswer& a) {
-                        if (self) self->answered(a, keep);
-                    });
+    // False when the reader needs more bytes for its next request.
+    bool take_request() {
+        auto next = reader.next();
+        if (std::holds_alternative<std::monostate>(next)) return false;
+        if (const auto* refusal = std::get_if<HttpRefusal>(&next)) {
+            send(HttpAnswer::text(refusal->status, refusal->reason), false, true);
+            return true;
         }
+        const HttpRequest request = std::get<HttpRequest>(std::move(next));
+        answering = true;
+        idle.stop();
+        handler(request, [self = QPointer(this), keep = request.keep_alive,
+                          body = request.method != "HEAD"](const HttpAnswer& a) {
+            if (self) self->answered(a, keep, body);
+        });
+        return true;
     }
 
-    void answered(const HttpAnswer& answer, bool keep_alive) {
+    bool take_bytes() {
+        if (socket->bytesAvailable() == 0) return false;
+        reader.feed(socket->readAll());
+        return true;
+    }
+
+    void answered(const HttpAnswer& answer, bool keep_alive, bool with_body) {
         answering = false;
-        send(answer, keep_alive);
+        send(answer, keep_alive, with_body);
         if (keep_alive) {
             idle.start(HttpServer::idle_time);
             read();
         }
     }
 
-    void send(const HttpAnswer& answer, bool keep_alive) {
-        socket->write(http_response(answer, keep_alive));
-        if (keep_alive) return;
-        // A client that does not read its answer is cut off after the idle time.
+    // The client took some of its answers: once few enough wait, it is served again.
+    void written() {
+        if (held_back && can_take()) read();
+    }
+
+    void send(const HttpAnswer& answer, bool keep_alive, bool with_body) {
+        socket->write(http_response(answer, keep_alive, with_body));
+        if (!keep_alive) close_when_drained();
+    }
+
+    // Lets the answers drain; a client that does not read them is cut off after the idle time.
+    void close_when_drained() {
         closing = true;
         idle.start(HttpServer::idle_time);
         socket->disconnectFromHost();
     }
 
     void idled() {
-        if (closing) return socket->abort();
-        if (answering) return;
+        if (closing || held_back) return socket->abort();
         if (reader.holds_bytes())
-            send(HttpAnswer::text(408, "The request did not arrive in time."), false);
+            send(HttpAnswer::text(408, "The request did not arrive in time."), false, true);
         else
-            socket->disconnectFromHost();
+            close_when_drained();
     }
 
     QTcpSocket* socket;
@@ -85,6 +108,7 @@ private:
     bool answering = false;
     bool closing = false;
     bool reading = false;
+    bool held_back = false; // its answers wait unsent, so its requests wait unread
 };
 
 } // namespace
@@ -103,7 +127,7 @@ void HttpServer::accept() {
     while (QTcpSocket* socket = server.nextPendingConnection()) {
         if (open_connections >= max_connections) {
             socket->write(http_response(
-                HttpAnswer::text(503, "Too many connections; try again shortly."), false));
+                HttpAnswer::text(503, "Too many connections; try again shortly."), false, true));
             socket->disconnectFromHost();
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             continue;

@@ -67,6 +67,12 @@ void InverterSession::release() {
     emit closed();
 }
 
+std::chrono::duration<double> InverterSession::exposure_left() const {
+    const std::optional<Clock::time_point> end = model.exposure_end();
+    if (!end) return {};
+    return std::max<std::chrono::duration<double>>(*end - Clock::now(), {});
+}
+
 inverter::Step InverterSession::request(const Request& r) {
     const inverter::Step step = r(model, Clock::now());
     react(step);

@@ -32,8 +32,8 @@ public:
     bool busy() const { return phase != Phase::closed; }
     // The last thing the inverter did not do as asked, for the operator.
     const QString& last_warning() const { return warning; }
-    // When a running exposure ends.
-    std::optional<inverter::Clock::time_point> exposure_end() const { return model.exposure_end(); }
+    // What is left of the running exposure; zero when none runs.
+    std::chrono::duration<double> exposure_left() const;
 
     // Opens `device` and asks the inverter for PC control; `finished` follows
     // when the inverter answers or not. False, with `why`, when the device

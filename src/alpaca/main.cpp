@@ -79,6 +79,15 @@ Options parse(const QCoreApplication& app) {
     return o;
 }
 
+// The address as a URL names it: IPv6 in brackets, and the any-address of
+// IPv4 and IPv6 together as IPv6's, "::".
+QString url_host(const QHostAddress& address) {
+    if (address.protocol() == QAbstractSocket::AnyIPProtocol) return QStringLiteral("[::]");
+    if (address.protocol() == QAbstractSocket::IPv6Protocol)
+        return u'[' + address.toString() + u']';
+    return address.toString();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -108,7 +117,7 @@ int main(int argc, char* argv[]) {
         [&](const HttpRequest& r, const HttpServer::Reply& reply) { api.handle(r, reply); });
     QString why;
     if (!http.listen(o.listen, o.http_port, why)) {
-        qCritical().noquote() << "Cannot listen on" << o.listen.toString() << "port" << o.http_port
+        qCritical().noquote() << "Cannot listen on" << url_host(o.listen) << "port" << o.http_port
                               << ":" << why;
         return 1;
     }
@@ -118,7 +127,7 @@ int main(int argc, char* argv[]) {
                               << why;
         return 1;
     }
-    qInfo().noquote() << "Serving http://" + o.listen.toString() + ':' +
+    qInfo().noquote() << "Serving http://" + url_host(o.listen) + ':' +
                              QString::number(http.port()) + "/setup; serial device"
                       << (settings.serial().isEmpty() ? QStringLiteral("not chosen")
                                                       : settings.serial());

@@ -1,5 +1,8 @@
 #include "parameters.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 QString decode_part(QByteArrayView part) {
@@ -34,4 +37,26 @@ std::optional<QString> Parameters::value(QStringView name) const {
     for (const auto& [n, v] : items)
         if (n.compare(name, names_case) == 0) return v;
     return std::nullopt;
+}
+
+bool all_digits(QStringView text) {
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+std::optional<int> whole_number(QStringView text) {
+    const bool negative = text.startsWith(u'-');
+    if (!all_digits(negative || text.startsWith(u'+') ? text.sliced(1) : text)) return std::nullopt;
+    bool fits = false;
+    const int n = text.toInt(&fits);
+    if (fits) return n;
+    return negative ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
+}
+
+std::optional<double> decimal_number(QStringView text) {
+    const qsizetype point = text.indexOf(u'.');
+    if (!whole_number(point < 0 ? text : text.first(point)) ||
+        (point >= 0 && !all_digits(text.sliced(point + 1))))
+        return std::nullopt;
+    return text.toDouble();
 }

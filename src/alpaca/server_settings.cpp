@@ -24,7 +24,7 @@ bool ServerSettings::set_serial(const QString& device) {
     return settings.status() == QSettings::NoError;
 }
 
-QStringList serial_devices(const QString& folder) {
+QStringList serial_devices(const QStringList& folders) {
     QStringList found;
     const auto add = [&](const QString& dir, const QStringList& patterns) {
         for (const QFileInfo& entry :
@@ -34,6 +34,8 @@ QStringList serial_devices(const QString& folder) {
     add(QStringLiteral("/dev/serial/by-id"), {QStringLiteral("*")});
     add(QStringLiteral("/dev"),
         {QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*"), QStringLiteral("ttyS*")});
-    add(folder, {QStringLiteral("com*")});
+    for (const QString& folder : folders)
+        if (!folder.isEmpty()) add(folder, {QStringLiteral("com*")});
+    found.removeDuplicates();
     return found;
 }

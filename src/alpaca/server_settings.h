@@ -28,5 +28,5 @@ private:
 
 // The serial devices an operator may pick: stable names under
 // /dev/serial/by-id, USB and ACM adapters, the machine's own ports, and the
-// comN links in `folder`.
-QStringList serial_devices(const QString& folder);
+// comN links in each of `folders`.
+QStringList serial_devices(const QStringList& folders);

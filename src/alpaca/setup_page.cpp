@@ -1,8 +1,10 @@
 #include "setup_page.h"
 
+#include "calibrator_status.h"
 #include "inverter_session.h"
 #include "parameters.h"
 #include "server_settings.h"
+#include "store/settings_folder.h"
 
 #include <QDebug>
 #include <QFile>
@@ -13,6 +15,16 @@
 namespace {
 
 const QString prefix = QStringLiteral("/setup/v1/covercalibrator/0/");
+
+// Whether a setting shows the inverter's refusal or silence, which the last
+// warning then explains.
+bool alerting(const inverter::State& s) {
+    using inverter::Status;
+    for (const Status status : {s.pc_control.status, s.voltage_mode.status, s.duty.status,
+                                s.frequency.status, s.shutter_pressed.status, s.exposure.status})
+        if (status == Status::alert) return true;
+    return false;
+}
 
 HttpAnswer page() {
     QFile html(QStringLiteral(":/setup.html"));
@@ -26,7 +38,7 @@ SetupPage::SetupPage(const InverterSession& s, ServerSettings& c) : session(s), 
 
 bool SetupPage::handle(const QString& path, const HttpRequest& request,
                        const std::function<void(const HttpAnswer&)>& reply) {
-    const bool get = request.method == "GET";
+    const bool get = request.is_get();
     if (get && (path == u"/setup" || path == prefix + QLatin1String("setup")))
         reply(page());
     else if (get && path == prefix + QLatin1String("state"))
@@ -40,18 +52,23 @@ bool SetupPage::handle(const QString& path, const HttpRequest& request,
 
 HttpAnswer SetupPage::state() const {
     const inverter::State& s = session.state();
-    const QJsonObject o{{"Connected", session.connected()},
+    // The comN links of the configuration folder and of the user's own, where
+    // the panel and the simulator make them.
+    const QStringList links = {settings.folder(), QString::fromStdString(user_settings_folder())};
+    const bool online = session.connected();
+    const QJsonObject o{{"Connected", online},
                         {"Connecting", session.connecting()},
                         {"Serial", settings.serial()},
-                        {"Devices", QJsonArray::fromStringList(serial_devices(settings.folder()))},
+                        {"Devices", QJsonArray::fromStringList(serial_devices(links))},
                         {"PcControl", s.pc_control.value},
                         {"VoltageMode", s.voltage_mode.value},
-                        {"LightOn", s.light_on.value},
-                        {"DutyPercent", s.light_on.value ? s.intensity.value : 0},
+                        {"CalibratorState", calibrator::calibrator_state(s)},
+                        {"Brightness", calibrator::brightness(s)},
+                        {"Level", s.intensity.value}, // the duty % the light is on or turns on at
                         {"Frequency", s.frequency.value},
                         {"ShutterPressed", s.shutter_pressed.value},
-                        {"ExposureRunning", s.exposure.status == inverter::Status::busy},
-                        {"Warning", session.last_warning()}};
+                        {"ExposureLeft", session.exposure_left().count()},
+                        {"Warning", online && alerting(s) ? session.last_warning() : QString()}};
     return {200, "application/json", QJsonDocument(o).toJson(QJsonDocument::Compact)};
 }
 

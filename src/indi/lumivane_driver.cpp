@@ -34,7 +34,7 @@ public:
     // The last command drains to the inverter before the port closes; the
     // library's flush at closing would discard what the far end has not read.
     bool Disconnect() override {
-        close_port(true);
+        close_port();
         return true;
     }
 
@@ -58,16 +58,18 @@ protected:
         return false;
     }
 
+    // A connect given up has sent ":F#" (control back to the knob), which
+    // drains before the port closes.
     bool processHandshake() override {
         if (Connection::Serial::processHandshake()) return true;
-        close_port(false);
+        close_port();
         return false;
     }
 
 private:
-    void close_port(bool drain) {
+    void close_port() {
         if (PortFD >= 0) {
-            if (drain) tcdrain(PortFD);
+            tcdrain(PortFD);
             // libindi opens the line in the terminal's exclusive mode, which
             // outlives the close while anything else holds the device open (a
             // simulator's end): other programs would be told it is busy.

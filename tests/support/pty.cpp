@@ -57,9 +57,11 @@ void Pty::write(QByteArrayView bytes) {
 }
 
 bool Pty::taken() const {
-    // The program reads only while its event loop runs, so the bytes wait here first.
+    // The program reads only while its event loop runs, so the bytes wait here
+    // first, once the pty has carried them over. A program quicker than this
+    // poll has read them already: the wait is short, as nothing more comes then.
     pollfd p{slave, POLLIN, 0};
-    ::poll(&p, 1, 2000);
+    ::poll(&p, 1, 100);
     const QDeadlineTimer deadline(2000);
     int unread = 0;
     do
