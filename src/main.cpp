@@ -21,9 +21,10 @@ int main(int argc, char* argv[]) {
     icon.addFile(QStringLiteral(":/icons/lumivane-32.png"), QSize(32, 32));
     app.setWindowIcon(icon);
     QtToolkit toolkit;
-    const QString program_dir = QCoreApplication::applicationDirPath();
-    Form1 form(toolkit, program_dir,
-               QString::fromStdString(settings_folder(program_dir.toStdString())));
+    const ProgramFolders folders =
+        program_folders(QCoreApplication::applicationDirPath().toStdString());
+    Form1 form(toolkit, QString::fromStdString(folders.data),
+               QString::fromStdString(folders.settings));
     // Logout, shutdown or Ctrl-C end the program as closing the window does:
     // control goes back to the front panel before the port closes.
     const EndingSignals on_end(ending, [&form] { form.Form_Unload(); });

@@ -20,7 +20,7 @@ for size in 16 32; do
 done
 install -D -m 644 "$folder/lumivane.svg" "$data/icons/hicolor/scalable/apps/lumivane.svg"
 mkdir -p "$data/applications"
-sed "s|@FOLDER@|$folder|g" "$folder/lumivane.desktop.in" >"$data/applications/lumivane.desktop"
+sed "s|@EXEC@|$folder/lumivane|g" "$folder/lumivane.desktop.in" >"$data/applications/lumivane.desktop"
 chmod 644 "$data/applications/lumivane.desktop"
 install -D -m 755 "$build/bin/indi_lumivane" "$bin/indi_lumivane"
 install -D -m 755 "$build/bin/lumivaned" "$bin/lumivaned"

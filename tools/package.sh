@@ -1,15 +1,25 @@
 #!/usr/bin/env bash
-# Builds the Debian package lumivane_VERSION_ARCH.deb into build-package/:
+# Builds the Debian packages from the source package in debian/:
 #   tools/package.sh
-# Release build with all of Debian's hardening flags, stripped, its dependencies found
-# by dpkg-shlibdeps; the layout is packaging/CMakeLists.txt's.
+# Installs the build dependencies that debian/control names (only those
+# missing), then builds a copy of this checkout with dpkg-buildpackage:
+# indi-lumivane, lumivaned, lumivane and lumivane-sim_VERSION_ARCH.deb land in
+# build-package/. DEB_BUILD_OPTIONS (noopt, nocheck, parallel=N) are honoured;
+# without parallel=N it builds on every core.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/setup.sh --no-build
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-flags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
-cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DLUMIVANE_SYSTEM_INSTALL=ON \
-  -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
-cmake --build build-package -j"$(nproc)"
-(cd build-package && cpack >/dev/null)
-ls build-package/lumivane_*.deb
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if ! dpkg-checkbuilddeps >/dev/null 2>&1; then
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get build-dep -y -qq --no-install-recommends ./ >/dev/null
+fi
+
+version=$(dpkg-parsechangelog -S Version)
+tree=build-package/lumivane-${version%-*}
+rm -rf "$tree" build-package/*.deb build-package/*.buildinfo build-package/*.changes
+mkdir -p "$tree"
+git ls-files -co --exclude-standard -z | tar --null -T - -cf - | tar -C "$tree" -xf -
+(cd "$tree" && dpkg-buildpackage -us -uc -b -J >../build.log 2>&1) ||
+  { tail -n 40 build-package/build.log >&2; echo "dpkg-buildpackage failed; see build-package/build.log" >&2; exit 1; }
+ls build-package/*.deb

@@ -30,8 +30,8 @@ packages=(
   libcfitsio-dev libnova-dev libusb-1.0-0-dev libcurl4-gnutls-dev libgsl-dev libjpeg-dev
   zlib1g-dev libev-dev libfftw3-dev xz-utils  # build libindi 2.x, to test the driver against it too
   chromium chromium-driver       # the browser test of lumivaned's control page (WebDriver)
-  dpkg-dev file lintian          # builds the Debian package (dependencies by dpkg-shlibdeps), checks it
-  debootstrap iproute2 systemd   # the package's test in a fresh Debian root, offline; its units verified;
+  dpkg-dev file lintian          # the Debian packages: tools/package.sh installs their build dependencies; lintian checks them
+  debootstrap iproute2 systemd   # the package's test in a fresh Debian root, offline; its units checked;
                                  # the ARM builds' root, their tests offline
 )
 

@@ -10,8 +10,8 @@ or SIGHUP and removes the link.
 
 options:
   --dir DIR     directory for the link (default: the panel's settings folder,
-                the directory of this program, or ~/.local/share/lumivane
-                when that is not writable)
+                the directory of this program in a one-folder install, or
+                ~/.local/share/lumivane in a system install)
   --port N      port number 1..15; the link is named comN (default 1)
   --log FILE    also append the log to FILE
   --split       send replies in chunks of 1..3 bytes, one write per chunk

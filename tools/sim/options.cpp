@@ -102,7 +102,8 @@ std::optional<Options> parse_options(int argc, char** argv, int& exit_code) {
         const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
         if (n <= 0) return fail("cannot find the program's directory; give --dir");
         const std::string path(exe, size_t(n));
-        o.dir = settings_folder(path.substr(0, std::max<size_t>(path.rfind('/'), 1)));
+        o.dir = program_folders(path.substr(0, std::max<size_t>(path.rfind('/'), 1))).settings;
+        if (o.dir.empty()) return fail("no home folder for the link: give --dir");
     }
     return o;
 }
