@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
+#include <QWindow>
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
@@ -29,6 +30,7 @@ const QPoint on_top_button = centre(8760, 120, 1695, 255); // "常に手前に�
 const QPoint selector_text = centre(120, 3720, 600, 300);  // the text field of the port selector
 const QRect selector_area(120 / 15, 3720 / 15, 1095 / 15, 300 / 15);
 const QPoint duty_up = centre(1200, 2520, 375, 255); // "▲" of the duty
+const QRect duty_up_area(1200 / 15, 2520 / 15, 375 / 15, 255 / 15);
 const QRect frequency_slider(1680 / 15, 1440 / 15, 3135 / 15, 630 / 15);
 const QColor orange(255, 128, 0);
 const QColor red(255, 0, 0);
@@ -393,6 +395,23 @@ private slots:
         // The unlit lamp under "前面VR" has the window-background colour of the
         // scheme, as an unmarked preset box has; not the window's own colour.
         QCOMPARE(panel.pixel(centre(120, 720, 855, 135)), panel.pixel({548, 85}));
+        // The panel's own colours stay while another window is active: the
+        // marked preset's yellow and the PC lamp's orange.
+        const QPoint marked(470, 53);
+        QCOMPARE(panel.pixel(marked), QColor(255, 255, 0));
+        QWindow other;
+        other.setGeometry(600, 400, 100, 100);
+        other.show();
+        const QString other_id = QString::number(other.winId());
+        QTRY_COMPARE(run("xdotool", {"windowactivate", "--sync", other_id, "getactivewindow"}),
+                     other_id);
+        // A hover drawn after it shows that the panel has handled its deactivation.
+        const QImage plain = panel.grab(duty_up_area);
+        run("xdotool", {"mousemove", "--window", panel.window, QString::number(duty_up.x()),
+                        QString::number(duty_up.y())});
+        QTRY_VERIFY(panel.grab(duty_up_area) != plain);
+        QCOMPARE(panel.pixel(marked), QColor(255, 255, 0));
+        QCOMPARE(panel.pixel(pc_lamp), orange);
     }
 };
 
