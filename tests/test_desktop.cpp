@@ -75,18 +75,14 @@ QStringList received(const QString& log_path) {
     return commands;
 }
 
-// Sends a client message of a type no program knows to an X window.
+// Sends an X window a client message of a type no program takes as one (PRIMARY).
 void send_unknown_message(const QString& display, xcb_window_t window) {
     xcb_connection_t* c = xcb_connect(qPrintable(display), nullptr);
-    const char name[] = "LUMIVANE_TEST_UNKNOWN";
-    const auto reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
     message.window = window;
-    message.type = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
+    message.type = XCB_ATOM_PRIMARY;
     xcb_send_event(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
     xcb_flush(c);
     xcb_disconnect(c);
