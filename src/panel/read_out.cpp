@@ -9,8 +9,9 @@ using std::chrono::steady_clock;
 
 namespace {
 
-// Time enough to draw a caption once its turn has come.
-constexpr milliseconds drawing_time(2);
+// Time enough to draw a caption and for the X server to show it once its turn
+// has come, on a busy machine too (2 ms missed a frame now and then).
+constexpr milliseconds drawing_time(4);
 
 // How long a caption changed at `now` waits before it is drawn, frames counted
 // on the monotonic clock. In a frame not drawn yet, not at all. Otherwise until
