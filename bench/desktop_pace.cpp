@@ -54,7 +54,7 @@ struct DesktopPanel {
     QTemporaryDir dir;
     Pty line;
     QProcess manager, panel;
-    xcb_connection_t* x = xcb_connect(nullptr, nullptr);
+    xcb_connection_t* x = nullptr;
     xcb_window_t window = 0;
 
     ~DesktopPanel() {
@@ -63,14 +63,20 @@ struct DesktopPanel {
             if (!p->waitForFinished(5000)) p->kill();
             p->waitForFinished();
         }
-        xcb_disconnect(x);
+        if (x) xcb_disconnect(x);
     }
 
     QImage pixels(const QRect& area) const { return window_pixels(x, window, area); }
 
     // Starts both and takes PC control as the inverter grants it; the error, or empty.
     QString start(const QString& program) {
-        if (xcb_connection_has_error(x)) return QStringLiteral("no X display");
+        // A server busy with the programs that came before can refuse a while.
+        const auto connected = [this] {
+            if (x) xcb_disconnect(x);
+            x = xcb_connect(nullptr, nullptr);
+            return xcb_connection_has_error(x) == 0;
+        };
+        if (!wait_for(connected, 5000)) return QStringLiteral("no X display");
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
         const xcb_atom_t wm_check = intern(x, "_NET_SUPPORTING_WM_CHECK");
         manager.setStandardOutputFile(QProcess::nullDevice());
