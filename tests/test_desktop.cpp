@@ -31,6 +31,7 @@ const QPoint selector_text = centre(120, 3720, 600, 300);  // the text field of 
 const QRect selector_area(120 / 15, 3720 / 15, 1095 / 15, 300 / 15);
 const QPoint duty_up = centre(1200, 2520, 375, 255); // "▲" of the duty
 const QRect duty_up_area(1200 / 15, 2520 / 15, 375 / 15, 255 / 15);
+const QRect duty_read_out(5040 / 15, 2640 / 15, 735 / 15, 255 / 15);
 const QRect frequency_slider(1680 / 15, 1440 / 15, 3135 / 15, 630 / 15);
 const QColor orange(255, 128, 0);
 const QColor red(255, 0, 0);
@@ -382,6 +383,15 @@ private slots:
         }
         QVERIFY(panel.start());
         QVERIFY(take_pc_control(panel));
+        // Of two reports in one frame, the read-out draws the second, too.
+        QImage last;
+        for (const QByteArray reports : {":EDU11#", ":EDU10#", ":EDU12#:EDU11#"}) {
+            const QImage before = panel.grab(duty_read_out);
+            panel.pty.write(reports);
+            QTRY_VERIFY(panel.grab(duty_read_out) != before);
+            if (last.isNull()) last = panel.grab(duty_read_out);
+        }
+        QTRY_COMPARE(panel.grab(duty_read_out), last);
         // Inside any frame: a heading, a read-out, the port label and selector, an
         // unmarked and the marked preset box.
         for (const QRect area :
