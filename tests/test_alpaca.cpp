@@ -16,6 +16,7 @@
 #include <QNetworkDatagram>
 #include <QTest>
 #include <QUdpSocket>
+#include <QUrl>
 
 using namespace std::chrono_literals;
 
@@ -78,7 +79,7 @@ private slots:
         row("GET name?ClientTransactionID=5%0A", "", "", "400");
         // HEAD answers as GET without the body where GET answers, else as other methods do.
         row("HEAD name", "", "", "200");
-        row("HEAD /setup", "", "", "200");
+        row("HEAD /setup/v1/covercalibrator/0/setup", "", "", "200"); // clients' Setup button
         row("HEAD calibratoron", "", "", "405");
         row("PUT connected Connected=maybe", "", "", "400");
         row("PUT connected connected=true", "", "", "400");
@@ -350,9 +351,8 @@ private slots:
         server.inverter.link_as_port(server.config_path(), 3);
         const QString com3 = server.config_path() + "/com3";
         QVERIFY(get(socket, setup + "state")["Devices"].toArray().contains(com3));
-        QCOMPARE(exchange(socket, http_request("PUT", setup + "serial", "Serial=" + com3.toUtf8()))
-                     .status,
-                 200);
+        const QByteArray form = "Serial=" + QUrl::toPercentEncoding(com3); // as the page sends it
+        QCOMPARE(exchange(socket, http_request("PUT", setup + "serial", form)).status, 200);
         const QByteArray devices = "/management/v1/configureddevices";
         const QString id = at(get(socket, devices), "Value/0/UniqueID").toString();
         QVERIFY(!id.isEmpty());

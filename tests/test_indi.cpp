@@ -3,6 +3,7 @@
 // the exact bytes of each request, late echoes, refused requests, an unplugged
 // line and a restart, and one owner for one device.
 #include "device/comm.h"
+#include "device/port_lock.h"
 #include "support/indi_client.h"
 #include "support/indi_server.h"
 #include "support/pty.h"
@@ -28,6 +29,7 @@ private slots:
     }
 
     void requests_send_exact_commands() {
+        QVERIFY(set("DEVICE_BAUD_RATE.19200=On")); // the inverter's line keeps its own
         QVERIFY(connect_inverter());
         // The configuration saved before has no frequency of a client's to restore.
         QCOMPARE(restored, QByteArray(":D00"));
@@ -124,6 +126,8 @@ private slots:
         QCOMPARE(get(kept), before);
     }
 
+    // An unplug hangs the line up: the driver ends the exposure and lets go of
+    // the device.
     void unplugged_during_an_exposure_then_restarted() {
         QVERIFY(connect_inverter());
         QVERIFY(set("FLAT_LIGHT_INTENSITY.FLAT_LIGHT_INTENSITY_VALUE=40"));
@@ -132,9 +136,12 @@ private slots:
         QCOMPARE(inverter->read(8, 2000), QByteArray(":E52:C1#"));
         IndiClient client(server);
         client.seen();
-        inverter.reset();
+        QVERIFY(inverter->hang_up());
         QTRY_VERIFY(client.seen().contains("set SHUTTER_EXPOSURE Alert"));
         QTRY_COMPARE(get("CONNECTION._STATE"), QStringLiteral("Alert"));
+        PortLock lock; // the device let go: another program takes it
+        std::string why;
+        QCOMPARE(lock.take(inverter->slave_path().toStdString(), why), PortLock::Outcome::taken);
         // The saved intensity and frequency come back after a restart, also
         // through a configuration saved before connecting; the switches start
         // released and off.

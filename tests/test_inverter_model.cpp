@@ -101,7 +101,8 @@ private slots:
         row("contradicted", "intensity 40;light 1;<:EDU10#;+1000", ":D20",
             "light=1/alert intensity=20/alert duty=20/alert warnings=1");
         row("unasked under PC control", "<:EDU25#", "", "duty=50/alert warnings=1");
-        row("unanswered", "light 1;frequency 600;+999;+1", ":D00:E60",
+        // A frequency between two codes goes to the nearer, one half-way up.
+        row("unanswered", "light 1;frequency 445;frequency 507;+999;+1", ":D00:E45:E51",
             "light=1/alert frequency=450/alert warnings=2");
         row("the knob", "<:ELC0#;<:EDU05#;<:EFQ66#;<:EDU00#;<:ELM1#", "",
             "light=0/ok intensity=10/ok duty=0/ok frequency=660/ok voltage=0/ok");
@@ -131,8 +132,9 @@ private slots:
             "shutter=0/busy warnings=1");
         row("unplugged during one", "expose 5;lost", ":C1#",
             "link=offline exposure=5/alert warnings=1");
-        row("and back", "intensity 40;light 1;<:EDU20#;expose 5;lost;open;<:ELC1#",
-            ":D20:C1#:O#:D00", "link=online light=0/busy shutter=0/idle intensity=40/idle");
+        row("and back", "intensity 40;light 1;<:EDU20#;<:EFQ52#;expose 5;lost;open;<:ELC1#",
+            ":D20:C1#:O#:D00",
+            "link=online light=0/busy shutter=0/idle intensity=40/idle frequency=520/idle");
     }
 
     void scripts() {

@@ -34,6 +34,8 @@ in_root() {
     window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Lumivane ver') || fail "no panel window"
     xdotool mousemove --window "$window" 36 92 click 1 # "パソコン"
     wait_for "line '-> :ELC1#'" "the panel did not connect"
+    xdotool mousemove --window "$window" 92 176 click 1 mousemove --window "$window" 92 104 click 1 # "▲" of the duty and the frequency: reported, so stored
+    wait_for "line '-> :EDU01#' && line '-> :EFQ46#'" "the inverter reported no duty and frequency"
     wait_for "xdotool mousemove --window $window 656 244 click 1; ! cmp -s $1/el_dat.txt /usr/share/lumivane/el_dat.txt" \
       "the panel stored no preset in $1"
     kill -TERM "$panel" && wait "$panel" || true

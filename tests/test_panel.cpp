@@ -16,6 +16,8 @@
 
 const QByteArray shipped(" 25 \r\n 45 \r\n 10 \r\n 40 \r\n 20 \r\n 40 \r\n 30 \r\n"
                          " 50 \r\n 40 \r\n 60 \r\n 50 \r\n 70 \r\n 15 \r\n 30 \r\n");
+// The same presets as written by hand: shorter than the written form.
+const QByteArray hand_written("25,45,10,40,20,40,30,50,40,60,50,70,15,30\r\n");
 
 // Whether the shutter is usable; how many of the 24 controls of PC control
 // (sliders, read-outs, steps, preset buttons and headings); how many mode buttons.
@@ -50,8 +52,9 @@ const Control pc_source = [](Form1& f) -> QWidget* { return f.Command2[0]; };
 const Control front_source = [](Form1& f) -> QWidget* { return f.Command2[1]; };
 const Control shutter = [](Form1& f) -> QWidget* { return f.Command1; };
 
-// A link is tried with both folders read-only.
-enum FileKind { plain, fifo, sparse, read_only_folder, linked, sticky, size_limit };
+// A link is tried with both folders read-only; the last two under a size limit, the
+// second in a read-only folder.
+enum FileKind { plain, fifo, sparse, read_only_folder, linked, sticky, size_limit, in_place_limit };
 
 class PanelTest : public QObject {
     Q_OBJECT
@@ -107,20 +110,13 @@ private slots:
         row("0", "0\r\n", 1);
     }
 
-    // Start-up sets the port in force.
+    // Start-up sets the port in force and shows the presets, row 0 marked. The
+    // preset rows are blank until then; the units beside them, in the window's
+    // font, fit their labels. A pause of nothing runs what is pending.
     void start_up_takes_the_port_from_the_file() {
         QFETCH(QByteArray, port_file);
         QFETCH(int, port);
         PanelFixture panel(port_file, shipped);
-        panel.start();
-        QCOMPARE(panel.form->Combo1->currentText(), QStringLiteral("COM%1").arg(port));
-        QCOMPARE(panel.form->device().MSComm1.CommPort(), port);
-    }
-
-    // The preset rows are blank until the stored settings are read; the units
-    // beside them, in the window's font, fit their labels.
-    void preset_rows_once_loaded() {
-        PanelFixture panel("3\r\n", shipped);
         Form1 loaded(panel.toolkit, panel.dir.path());
         loaded.Form_Load();
         QCOMPARE(preset_row(loaded, 6), QStringLiteral(" / "));
@@ -128,12 +124,9 @@ private slots:
             QVERIFY(unit->font().pointSizeF() >= 9 &&
                     unit->size() == unit->size().expandedTo(unit->sizeHint()));
         panel.start();
+        QCOMPARE(panel.form->Combo1->currentText(), QStringLiteral("COM%1").arg(port));
+        QCOMPARE(panel.form->device().MSComm1.CommPort(), port);
         QCOMPARE(preset_row(*panel.form, 0), QStringLiteral(" 450/ 50*"));
-    }
-
-    void a_pause_of_nothing_runs_what_is_pending() {
-        PanelFixture panel;
-        panel.start();
         bool ran = false;
         QTimer::singleShot(0, panel.form.get(), [&] { ran = true; });
         panel.form->Wait(0);
@@ -162,18 +155,21 @@ private slots:
 
     void recall_data() {
         // Presets null: no file; sent "|": a quarter second into the pause; shown:
-        // the row, then the sliders.
-        const Table<QByteArray, int, QByteArray, QString> row("presets", "row", "sent", "shown");
+        // the row, then the sliders; told: the values not sent.
+        const Table<QByteArray, int, QByteArray, QString, QString> row("presets", "row", "sent",
+                                                                       "shown", "told");
         const QByteArray zeros = QByteArray(" 0").repeated(12);
-        row("no file", QByteArray(), 3, "|", " 0/ 0* 0 45");
-        row("garbage after 4 numbers", "5 6 7 8 words 9", 2, "|", " 90/ 0* 0 45");
-        row("-32769 as 14th number", "1 2 3 4 5 6 7 8 9 1 2 3 4 -32769", 6, "|", " 0/ 8* 0 45");
-        row("a frequency too small to show", "1 -3277" + zeros, 0, "|", " / 2* 0 45");
-        row("commas, one line, a 15th number", "9,12,8,20,7,30,6,40,5,50,4,60,3,70,99", 6,
-            ":D03|:E70", " 700/ 6* 3 70");
-        row("halves to the even neighbour", "0.5 44.5" + zeros, 0, ":D00|:E44", " 440/ 0* 0 44");
-        row("codes beyond the sliders' ends", "60 5" + zeros, 0, ":D60|:E05", " 50/ 120* 50 10");
-        row("codes below them, negative", "-1 123" + zeros, 0, ":D-1|:E23", " 1230/-2* 0 70");
+        row("no file", QByteArray(), 3, "|", " 0/ 0* 0 45", "");
+        row("garbage after 4 numbers", "5 6 7 8 words 9", 2, "|", " 90/ 0* 0 45", "");
+        row("-32769 as 14th number", "1 2 3 4 5 6 7 8 9 1 2 3 4 -32769", 6, "|", " 0/ 8* 0 45", "");
+        row("a frequency too small to show", "1 -3277" + zeros, 0, "|", " / 2* 0 45", "");
+        // Only codes the inverter takes are sent, and shown on the sliders; the pause stays.
+        row("commas, one line, a 15th number", "9,12,8,20,7,30,6,40,5,50,4,60,50,70,99", 6,
+            ":D50|:E70", " 700/ 100* 50 70", "");
+        row("halves to the even one", "0.5 10.5" + zeros, 0, ":D00|:E10", " 100/ 0* 0 10", "");
+        row("a row never stored", "0 0" + zeros, 0, ":D00|", " 0/ 0* 0 45", "周波数 0Hz");
+        row("over", "51 71" + zeros, 0, "|", " 710/ 102* 0 45", "デューティ 102% と周波数 710Hz");
+        row("a duty below", "-1 60" + zeros, 0, "|:E60", " 600/-2* 0 60", "デューティ -2%");
     }
 
     void recall() {
@@ -198,28 +194,33 @@ private slots:
         }
         const QString sliders = QStringLiteral(" %1 %2").arg(panel.form->Slider1[0]->value());
         QTEST(preset_row(*panel.form, row) + sliders.arg(panel.form->Slider1[1]->value()), "shown");
+        // "プリセット 1 の<told> はインバータの範囲外なので、送りませんでした。"
+        const QString notice = panel.toolkit.messages.filter(u"範囲外").join(u' ');
+        QTEST(notice.section(QStringLiteral(" は"), 0, 0).section(u'の', 1), "told");
     }
 
-    // Start-up, a recall of row 0 and a store into row 3 (of 5 and 60) with a
-    // hand-edited el_dat.txt: a field that cannot be read is 0 and moves no
-    // other, the operator is told, and the file is kept before it is replaced.
+    // Start-up, a recall of row 0 and two stores into row 3 with a hand-edited
+    // el_dat.txt: a field that cannot be read is 0 and moves no other, the
+    // operator is told, and the file is kept before it is first replaced. The
+    // store takes the duty reported, 5, and keeps the row's frequency: the
+    // inverter reported one only before the port opened.
     void hand_edited_presets_data() {
         // The 14 numbers stored; the file is kept if unread.
         const Table<QByteArray, QString, QByteArray, QByteArray> row("file", "boxes", "sent",
                                                                      "stored");
         const QString unread = QStringLiteral("読込エラー");
         row("a byte-order mark", "\xEF\xBB\xBF" + shipped, "", ":D25:E45",
-            "25 45 10 40 20 40 5 60 40 60 50 70 15 30");
+            "25 45 10 40 20 40 5 50 40 60 50 70 15 30");
         row("30x as the last field", "25 45 10 40 20 40 30 50 40 60 50 70 15 30x", unread, "",
-            "25 45 10 40 20 40 5 60 40 60 50 70 15 0");
+            "25 45 10 40 20 40 5 50 40 60 50 70 15 0");
         row("an empty field between commas", "25,45,10,,20,40,30,50,40,60,50,70,15,30", "",
-            ":D25:E45", "25 45 10 0 20 40 5 60 40 60 50 70 15 30");
+            ":D25:E45", "25 45 10 0 20 40 5 50 40 60 50 70 15 30");
         row("semicolons", "25;45;10;40;20;40;30;50;40;60;50;70;15;30", unread, "",
-            "0 0 0 0 0 0 5 60 0 0 0 0 0 0");
-        row("fewer than 14", "25 45 10", unread, "", "25 45 10 0 0 0 5 60 0 0 0 0 0 0");
+            "0 0 0 0 0 0 5 0 0 0 0 0 0 0");
+        row("fewer than 14", "25 45 10", unread, "", "25 45 10 0 0 0 5 0 0 0 0 0 0 0");
         const QString text = QChar(0xFEFF) + QString::fromLatin1(shipped);
         row("UTF-16", QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2),
-            unread, "", "0 0 0 0 0 0 5 60 0 0 0 0 0 0");
+            unread, "", "0 0 0 0 0 0 5 0 0 0 0 0 0 0");
     }
 
     void hand_edited_presets() {
@@ -228,13 +229,15 @@ private slots:
         PanelFixture panel("3\r\n", file);
         panel.start();
         QCOMPARE(panel.toolkit.boxes.join(u' '), boxes);
+        panel.form->device().RX_data("EFQ60#");
         panel.form->Command3_Click(0);
         panel.form->Command5_Click(0);
         QTEST(panel.pty.read_quiet(), "sent");
         panel.form->device().RX_data("EDU05#");
-        panel.form->device().RX_data("EFQ60#");
+        panel.form->Command6_Click(3);
         panel.form->Command6_Click(3);
         QTEST(panel.read_file("el_dat.txt").simplified(), "stored");
+        QVERIFY(panel.toolkit.messages.join(u' ').endsWith("4 の周波数は元の値のままにしました。"));
         QCOMPARE(panel.read_file("el_dat.txt.bak"), boxes.isEmpty() ? "<missing>" : file);
     }
 
@@ -251,15 +254,17 @@ private slots:
         row("writable in a read-only folder", read_only_folder, row_1, "");
         row("a link, both folders read-only", linked, row_1, "");
         row("another user's file in a sticky folder", sticky, row_1, "");
-        row("no room for the new bytes", size_limit, shipped, "保存エラー");
+        row("no room for the new bytes", size_limit, hand_written, "保存エラー");
+        row("no room in place, in a read-only folder", in_place_limit, hand_written, "保存エラー");
     }
 
-    // Start-up and a store into row 1, with el_dat.txt of each kind. A panel that waits
-    // for a writer at a FIFO hangs here until the time-out.
+    // Start-up and a store into row 1, with el_dat.txt of each kind, written by hand so
+    // that the store needs more room. A panel that waits for a writer at a FIFO hangs
+    // here until the time-out.
     void settings_files() {
         QFETCH(int, kind);
         QFETCH(QString, boxes);
-        PanelFixture panel("3\r\n", shipped);
+        PanelFixture panel("3\r\n", hand_written);
         const QString path = panel.dir.filePath("el_dat.txt");
         const QString elsewhere = panel.dir.filePath("elsewhere");
         if (kind == fifo) QVERIFY(QFile::remove(path) && mkfifo(qPrintable(path), 0600) == 0);
@@ -268,7 +273,8 @@ private slots:
             QVERIFY(QDir().mkpath(elsewhere) && QFile::rename(path, elsewhere + "/el_dat.txt") &&
                     QFile::link(elsewhere + "/el_dat.txt", path));
         panel.start();
-        if (kind == read_only_folder || kind == linked) ::chmod(qPrintable(panel.dir.path()), 0500);
+        if (kind == read_only_folder || kind == linked || kind == in_place_limit)
+            ::chmod(qPrintable(panel.dir.path()), 0500);
         if (kind == linked) ::chmod(qPrintable(elsewhere), 0500);
         if (kind == sticky) // the folder and the file another user's
             for (const auto& [entry, mode] : {std::pair{panel.dir.path(), 01777}, {path, 0666}})
@@ -283,7 +289,7 @@ private slots:
         rlimit old{};
         getrlimit(RLIMIT_FSIZE, &old);
         const rlimit small{20, old.rlim_max};
-        if (kind == size_limit) setrlimit(RLIMIT_FSIZE, &small);
+        if (kind >= size_limit) setrlimit(RLIMIT_FSIZE, &small);
         panel.form->Command6_Click(1);
         setrlimit(RLIMIT_FSIZE, &old);
         QTEST(panel.read_file("el_dat.txt"), "stored");
@@ -292,7 +298,7 @@ private slots:
         // The reported values are stored, not the sliders', and then shown.
         QCOMPARE(preset_row(*panel.form, 1), QString(boxes.isEmpty() ? " 600/ 10*" : " 400/ 20*"));
         // A store reported as failed is not written by the next one.
-        if (kind == size_limit) {
+        if (kind >= size_limit) {
             panel.form->Command6_Click(2);
             QCOMPARE(panel.read_file("el_dat.txt"),
                      QByteArray(shipped).replace(24, 10, " 5 \r\n 60 "));

@@ -26,7 +26,8 @@ QString no_port_message(const QString& device) {
 
 // Applies a numeric report: the code rounded into `code`, the read-out shows
 // the exact number times `scale` with its unit.
-QString numeric_caption(const Report& report, int scale, const char* unit, qint16& code) {
+QString numeric_caption(const Report& report, int scale, const char* unit,
+                        std::optional<qint16>& code) {
     code = round_half_even(report.tenths);
     return tenths_text(report.tenths * scale) + QLatin1String(unit);
 }
@@ -43,8 +44,11 @@ COMM::COMM(PanelView& panel_, Toolkit& toolkit_, const QString& program_dir,
 
 void COMM::COMM1open() {
     if (!MSComm1.PortOpen()) {
-        // Bytes of an earlier line must not join those of the new one.
+        // Bytes of an earlier line must not join those of the new one, nor its
+        // reports stand for what the inverter runs now.
         RX_buf.clear();
+        start::cur_duty.reset();
+        start::cur_freq.reset();
         MSComm1.setPortOpen(true);
     }
     if (!MSComm1.PortOpen()) {

@@ -26,8 +26,40 @@ void set_entry(int i, qint16 code) {
     (i % 2 == 0 ? start::pre_duty : start::pre_freq)[i / 2] = code;
 }
 
-void set_clamped(SliderControl* slider, qint16 code) {
-    slider->setValue(std::clamp(int(code), slider->minimum(), slider->maximum()));
+// A field of a preset row as the inverter takes it and the operator reads it.
+struct PresetField {
+    const char* command; // followed by the code's two-digit text
+    bool (*takes)(int code);
+    const char* name;
+    int scale;
+    const char* unit;
+};
+
+const PresetField duty_field{wire::duty, inverter::is_duty_code, "デューティ",
+                             inverter::percent_per_duty_code, "%"};
+const PresetField frequency_field{wire::frequency, inverter::is_frequency_code, "周波数",
+                                  inverter::hertz_per_frequency_code, "Hz"};
+
+// Sends a preset's code to the inverter unless it is none the inverter takes;
+// such a one is named in `not_sent` instead.
+void send_code(COMM& comm, const PresetField& field, qint16 code, QStringList& not_sent) {
+    if (field.takes(code))
+        comm.MODE_Com(QLatin1String(field.command) + two_digit_code_text(code));
+    else
+        not_sent << QStringLiteral("%1 %2%3").arg(QString::fromUtf8(field.name),
+                                                  QString::number(code * field.scale),
+                                                  QLatin1String(field.unit));
+}
+
+// A slider shows only a code that was sent.
+void show_code(SliderControl* slider, const PresetField& field, qint16 code) {
+    if (field.takes(code)) slider->setValue(code);
+}
+
+// A preset's notice to the operator: what it did not store or send, and why.
+void tell(Toolkit& toolkit, const QString& message) {
+    toolkit.MsgBox(message, Toolkit::vbOKOnly + Toolkit::vbExclamation,
+                   QStringLiteral("プリセット"));
 }
 
 } // namespace
@@ -94,18 +126,29 @@ void Form1::load_Data(qint16 no) {
     for (int i = 0; i < read; ++i)
         set_entry(i, *(*fields)[i]);
     if (read < preset_numbers || !show_table()) return;
-    comm.MODE_Com(QLatin1String(wire::duty) + two_digit_code_text(start::pre_duty[no]));
+    QStringList not_sent;
+    send_code(comm, duty_field, start::pre_duty[no], not_sent);
     Wait(500);
     // The row is read again after the pause: a store during it may have changed it.
-    set_clamped(Slider1[0], start::pre_duty[no]);
-    comm.MODE_Com(QLatin1String(wire::frequency) + two_digit_code_text(start::pre_freq[no]));
-    set_clamped(Slider1[1], start::pre_freq[no]);
+    show_code(Slider1[0], duty_field, start::pre_duty[no]);
+    send_code(comm, frequency_field, start::pre_freq[no], not_sent);
+    show_code(Slider1[1], frequency_field, start::pre_freq[no]);
+    if (!not_sent.isEmpty())
+        tell(toolkit,
+             QStringLiteral("プリセット %1 の%2 はインバータの範囲外なので、送りませんでした。")
+                 .arg(QString::number(no + 1), not_sent.join(QStringLiteral(" と"))));
 }
 
 void Form1::Save_Data(qint16 no) {
     mark_row(no);
-    const qint16 old_duty = std::exchange(start::pre_duty[no], start::cur_duty);
-    const qint16 old_freq = std::exchange(start::pre_freq[no], start::cur_freq);
+    // Only what the inverter has reported: a field it has not keeps the row's value.
+    QStringList unreported;
+    if (!start::cur_duty) unreported << QString::fromUtf8(duty_field.name);
+    if (!start::cur_freq) unreported << QString::fromUtf8(frequency_field.name);
+    const qint16 old_duty =
+        std::exchange(start::pre_duty[no], start::cur_duty.value_or(start::pre_duty[no]));
+    const qint16 old_freq =
+        std::exchange(start::pre_freq[no], start::cur_freq.value_or(start::pre_freq[no]));
     PresetNumbers numbers{};
     for (int r = 0; r < preset_rows; ++r) {
         numbers[2 * r] = start::pre_duty[r];
@@ -122,6 +165,11 @@ void Form1::Save_Data(qint16 no) {
     }
     keep_old_presets = false;
     show_table();
+    if (!unreported.isEmpty())
+        tell(toolkit,
+             QStringLiteral("インバータから%1の報告がまだないので、プリセット %2 の%1は元の値の"
+                            "ままにしました。")
+                 .arg(unreported.join(QStringLiteral("と")), QString::number(no + 1)));
 }
 
 void Form1::Command5_Click(qint16 Index) {

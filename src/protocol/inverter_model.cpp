@@ -21,6 +21,12 @@ std::optional<int> whole_code(const Report& report, int min, int max) {
     return code;
 }
 
+// The code of an asked value that lies between two of the inverter's steps is
+// the nearer one's; a value half-way between goes to the step above.
+int nearest_code(double value, int per_code) {
+    return static_cast<int>(std::lround(value / per_code));
+}
+
 // False for NaN, which fails every comparison.
 bool within(double value, double min, double max) {
     return value >= min && value <= max;
@@ -322,7 +328,7 @@ Step Model::set_intensity(double percent, Clock::time_point now) {
     if (const auto why = unusable(st.light_on.value ? Needs::pc : Needs::link))
         return refusal(*why);
     Step step;
-    const auto code = static_cast<int>(std::lround(percent / percent_per_duty_code));
+    const auto code = nearest_code(percent, percent_per_duty_code);
     kept = {code * percent_per_duty_code, Status::ok};
     if (st.light_on.value)
         send_duty(now, step);
@@ -335,7 +341,7 @@ Step Model::light_at(double percent, Clock::time_point now) {
     if (const auto why = outside_duty(percent)) return value_refusal(*why);
     if (const auto why = unusable(Needs::pc)) return refusal(*why);
     Step step;
-    const auto code = static_cast<int>(std::lround(percent / percent_per_duty_code));
+    const auto code = nearest_code(percent, percent_per_duty_code);
     kept = {code * percent_per_duty_code, Status::ok};
     st.light_on.value = true;
     send_duty(now, step);
@@ -350,7 +356,7 @@ Step Model::set_frequency(double hertz, Clock::time_point now) {
                                  .arg(frequency_code_max * hertz_per_frequency_code));
     if (const auto why = unusable(Needs::pc)) return refusal(*why);
     Step step;
-    const auto code = static_cast<int>(std::lround(hertz / hertz_per_frequency_code));
+    const auto code = nearest_code(hertz, hertz_per_frequency_code);
     st.frequency.status = Status::busy;
     send(frequency, code, code_command(wire::frequency, code), now, step);
     return step;

@@ -8,11 +8,17 @@ namespace inverter {
 inline constexpr int duty_code_min = 0;
 inline constexpr int duty_code_max = 50;
 inline constexpr int percent_per_duty_code = 2;
+inline constexpr bool is_duty_code(int code) {
+    return code >= duty_code_min && code <= duty_code_max;
+}
 
 // Frequency: code 10 to 70; hertz = code x 10.
 inline constexpr int frequency_code_min = 10;
 inline constexpr int frequency_code_max = 70;
 inline constexpr int hertz_per_frequency_code = 10;
+inline constexpr bool is_frequency_code(int code) {
+    return code >= frequency_code_min && code <= frequency_code_max;
+}
 
 // Serial ports COM1 to COM15.
 inline constexpr int port_min = 1;

@@ -2,8 +2,8 @@
 
 namespace start {
 
-qint16 cur_duty = 0;
-qint16 cur_freq = 0;
+std::optional<qint16> cur_duty;
+std::optional<qint16> cur_freq;
 std::array<qint16, 11> pre_duty{};
 std::array<qint16, 11> pre_freq{};
 

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const QString& entry : std::exchange(panel.log, {}))
         check(change.match(entry).hasMatch());
     check(toolkit.boxes.isEmpty());
-    check(start::cur_duty >= -9 && start::cur_duty <= 99);
-    check(start::cur_freq >= -9 && start::cur_freq <= 99);
+    for (const std::optional<qint16>& code : {start::cur_duty, start::cur_freq})
+        check(!code || (*code >= -9 && *code <= 99));
     return 0;
 }

@@ -25,8 +25,8 @@ struct PanelFixture {
             if (!bytes.isNull())
                 QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
         }
-        // The program-wide values start at zero, as in a new program.
-        start::cur_duty = start::cur_freq = 0;
+        // The program-wide values start as in a new program.
+        start::cur_duty = start::cur_freq = std::nullopt;
         start::pre_duty.fill(0);
         start::pre_freq.fill(0);
     }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 // A real pseudo-terminal for serial tests: the program opens the slave side as
@@ -27,6 +28,9 @@ public:
     // Waits until what was written has reached the program's side and the
     // program has read all of it; false if it is still unread after 2 s.
     bool taken() const;
+    // Hangs the program's side up, as the kernel does when an adapter is
+    // unplugged: what is open of it ends; the device stays. Needs CAP_SYS_ADMIN.
+    bool hang_up() const { return ::ioctl(slave, TIOCVHANGUP) == 0; }
     // The line settings in force on the program's side.
     termios settings() const;
     void set_settings(const termios& t) const { ::tcsetattr(master, TCSANOW, &t); }
