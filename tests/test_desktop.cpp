@@ -266,26 +266,22 @@ private slots:
         DesktopPanel panel;
         const QByteArray file = QFile::encodeName(panel.path("se-033.mp3"));
         QFile written(file);
-        if (!sound.isNull())
-            QVERIFY(written.open(QIODevice::WriteOnly) && written.write(sound) == sound.size());
+        QVERIFY(sound.isNull() ||
+                (written.open(QIODevice::WriteOnly) && written.write(sound) == sound.size()));
         written.close();
         QVERIFY(!pipe || ::mkfifo(file, 0600) == 0);
         // A media registry of its own: the first sound also meets the registry scan
         // of a machine that never used the media stack.
         panel.environment.insert("GST_REGISTRY", panel.path("registry.bin"));
-        const QString trace = panel.path("trace");
-        QVERIFY(panel.start(
-            {}, {"strace", "-f", "-qq", "--seccomp-bpf", "-e", "trace=openat", "-o", trace}));
+        QVERIFY(panel.start());
         QVERIFY(take_pc_control(panel));
         // Twenty shutter reports, each with its sound, then a click that must be heard at once.
         panel.pty.write(QByteArray(":CAS0#").repeated(20));
         QVERIFY(panel.pty.taken());
-        // The player opens the file it is given; the pipe's opening waits for a writer.
+        // The player opens the file it is given: the pipe, and waits there for a writer.
         int writer = -1;
         if (pipe)
             QTRY_VERIFY_WITH_TIMEOUT((writer = ::open(file, O_WRONLY | O_NONBLOCK)) >= 0, 10000);
-        else if (!sound.isNull())
-            QTRY_VERIFY_WITH_TIMEOUT(contents(trace).contains(file), 10000);
         panel.click(duty_up);
         QElapsedTimer clock;
         clock.start();
