@@ -6,7 +6,6 @@
 #include "support/process_memory.h"
 
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -79,18 +78,6 @@ std::vector<double> command_latency(Lumivaned& server, QTcpSocket& client, QStri
         if (read_reply(client, 5000).status != 200) error = QStringLiteral("no answer");
         if (error.isEmpty() && !state_reaches(client, calibrator_ready))
             error = QStringLiteral("no echo taken");
-    }
-    return ms;
-}
-
-// The time every thread of process `pid` has spent on a processor so far, as
-// the scheduler counts it in nanoseconds.
-double cpu_ms_of(qint64 pid) {
-    double ms = 0;
-    for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pid))
-                                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile f(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid).arg(task));
-        if (f.open(QIODevice::ReadOnly)) ms += f.readAll().split(' ').value(0).toDouble() / 1e6;
     }
     return ms;
 }
@@ -223,13 +210,13 @@ Results alpaca_results(const QString& program) {
     client.waitForDisconnected(5000);
 
     const qint64 pid = server.process.processId();
-    const double cpu_before = cpu_ms_of(pid);
+    const double cpu_before = threads_cpu_ms(pid);
     QThread::sleep(idle_seconds);
-    const double idle_cpu_ms = cpu_ms_of(pid) - cpu_before;
+    const double idle_cpu_ms = threads_cpu_ms(pid) - cpu_before;
 
-    const double server_before = cpu_ms_of(pid), clients_before = process_cpu_ms();
+    const double server_before = threads_cpu_ms(pid), clients_before = process_cpu_ms();
     const Polling polling = error.isEmpty() ? poll_device_state(server.http_port()) : Polling();
-    const double server_cpu_ms = cpu_ms_of(pid) - server_before;
+    const double server_cpu_ms = threads_cpu_ms(pid) - server_before;
     const double clients_cpu_ms = process_cpu_ms() - clients_before;
     if (error.isEmpty()) error = polling.error;
     const double per_second = double(polling.ms.size()) / polling_seconds;

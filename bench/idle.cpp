@@ -24,7 +24,8 @@ Idle measure_idle() {
     const QMetaObject::Connection counting =
         QObject::connect(QAbstractEventDispatcher::instance(),
                          &QAbstractEventDispatcher::aboutToBlock, [&] { ++r.sleeps; });
-    const double cpu = process_cpu_ms();
+    const qint64 pid = QCoreApplication::applicationPid();
+    const double cpu = threads_cpu_ms(pid);
     const long switches = voluntary_switches();
     QEventLoop loop;
     QTimer end;
@@ -33,7 +34,7 @@ Idle measure_idle() {
     QObject::connect(&end, &QTimer::timeout, &loop, &QEventLoop::quit);
     end.start(std::chrono::seconds(idle_seconds));
     loop.exec();
-    r.cpu_ms = process_cpu_ms() - cpu;
+    r.cpu_ms = threads_cpu_ms(pid) - cpu;
     r.switches = voluntary_switches() - switches;
     QObject::disconnect(counting);
     return r;
@@ -46,7 +47,8 @@ Results idle_results() {
     const Idle idle = measure_idle();
     Results r;
     r.rows.push_back({QStringLiteral("Idle %1 s, port open, no traffic").arg(idle_seconds),
-                      QStringLiteral("CPU %1 ms; wake-ups (voluntary context switches): %2; "
+                      QStringLiteral("CPU %1 ms (time on a processor, all threads); wake-ups "
+                                     "(voluntary context switches): %2; "
                                      "event-loop sleeps: %3")
                           .arg(num(idle.cpu_ms, 2))
                           .arg(idle.switches)

@@ -1,10 +1,12 @@
 // Measures how fast the panel shows a report, how many reports of a burst it
 // applies, what its pause and its idle time cost, how fast the program starts,
-// the INDI driver's latencies and lumivaned's latency, throughput, idle cost
-// and memory under clients that never read; prints the table and, with --doc
-// PATH, writes it with its notes into the measured part of that document.
+// what it costs on a desktop at the line's pace, the INDI driver's latencies
+// and lumivaned's latency, throughput, idle cost and memory under clients that
+// never read; prints the table and, with --doc PATH, writes it with its notes
+// into the measured part of that document.
 #include "alpaca_server.h"
 #include "burst.h"
+#include "desktop_pace.h"
 #include "idle.h"
 #include "indi_latency.h"
 #include "measure.h"
@@ -61,6 +63,7 @@ int main(int argc, char* argv[]) {
     results.add(idle_results());
     const QString programs = QCoreApplication::applicationDirPath();
     results.add(startup_results(programs + QStringLiteral("/lumivane")));
+    results.add(desktop_pace_results(programs + QStringLiteral("/lumivane")));
     results.add(indi_results(programs + QStringLiteral("/indi_lumivane")));
     results.add(alpaca_results(programs + QStringLiteral("/lumivaned")));
 

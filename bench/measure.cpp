@@ -3,6 +3,7 @@
 #include "results.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <algorithm>
@@ -14,6 +15,16 @@
 
 double ms_between(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+double threads_cpu_ms(qint64 pid) {
+    double ms = 0;
+    for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pid))
+                                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile f(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid).arg(task));
+        if (f.open(QIODevice::ReadOnly)) ms += f.readAll().split(' ').value(0).toDouble() / 1e6;
+    }
+    return ms;
 }
 
 double process_cpu_ms() {
@@ -84,14 +95,13 @@ int processors() {
     return sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 0;
 }
 
-// The 1, 5 and 15 minute load averages.
+} // namespace
+
 QString load_average() {
     QFile f(QStringLiteral("/proc/loadavg"));
     if (!f.open(QIODevice::ReadOnly)) return QStringLiteral("unknown");
     return QString::fromLatin1(f.readAll()).split(u' ').mid(0, 3).join(u' ');
 }
-
-} // namespace
 
 QString machine_description() {
     utsname u{};

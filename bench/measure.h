@@ -8,6 +8,9 @@ using Clock = std::chrono::steady_clock;
 
 // Milliseconds from a to b.
 double ms_between(Clock::time_point a, Clock::time_point b);
+// The time every thread of process `pid` has spent on a processor so far, as
+// the scheduler counts it in nanoseconds.
+double threads_cpu_ms(qint64 pid);
 // CPU time, user and system, used by the whole process so far.
 double process_cpu_ms();
 // Times the process gave up the processor to wait, so far: its wake-ups.
@@ -30,5 +33,7 @@ double maximum(const std::vector<double>& v);
 // "median …, p99 …, max … ms" of samples in milliseconds, two decimals each.
 QString ms_spread(const std::vector<double>& ms);
 
+// The 1, 5 and 15 minute load averages, as /proc/loadavg gives them.
+QString load_average();
 // Processors, processor model, memory, kernel and date, one "- " line each.
 QString machine_description();

@@ -9,8 +9,8 @@ tools/setup.sh
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-bench -j"$(nproc)" --target lumivane-bench >/dev/null
 
-# The start-up figure needs a real X server; the rest runs off screen. Qt wants
-# a private runtime folder, as a desktop session has one.
+# The start-up and desktop figures need a real X server; the rest runs off
+# screen. Qt wants a private runtime folder, as a desktop session has one.
 . tools/xserver.sh
 runtime=$(mktemp -d)
 start_xvfb

@@ -2,18 +2,17 @@
 
 #include "measure.h"
 #include "support/process_memory.h"
+#include "x_display.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <xcb/xcb.h>
 
 extern char** environ;
 
@@ -22,27 +21,6 @@ namespace {
 constexpr int window_timeout_ms = 10000;
 constexpr int startup_runs = 10;
 const QString window_title = QStringLiteral("Lumivane ver1.54");
-
-// xcb hands out replies and events allocated with malloc.
-template <typename T> using XcbPtr = std::unique_ptr<T, decltype(&std::free)>;
-template <typename T> XcbPtr<T> owned(T* p) {
-    return XcbPtr<T>(p, &std::free);
-}
-
-xcb_atom_t intern(xcb_connection_t* c, const char* name) {
-    const auto r = owned(xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
-
-QByteArray property_text(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property,
-                         xcb_atom_t type) {
-    const auto r = owned(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, type, 0, 256), nullptr));
-    if (!r) return {};
-    return QByteArray(static_cast<const char*>(xcb_get_property_value(r.get())),
-                      xcb_get_property_value_length(r.get()));
-}
 
 // Our environment with the X platform plugin chosen.
 std::vector<QByteArray> child_environment() {

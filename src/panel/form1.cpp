@@ -22,9 +22,8 @@ QLabel* heading(const QString& caption, const Twips& place, QWidget* parent) {
     return label;
 }
 
-QLabel* bold_label(const QString& caption, const Twips& place, qreal points, QWidget* parent,
-                   Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop) {
-    QLabel* label = make_label(caption, place, parent, alignment);
+QLabel* bold_label(const QString& caption, const Twips& place, qreal points, QWidget* parent) {
+    QLabel* label = make_label(caption, place, parent);
     label->setFont(bold_gothic(points));
     return label;
 }
@@ -110,8 +109,7 @@ void Form1::build_value_groups() {
     Slider1[1] = new SliderControl(inverter::frequency_code_min, inverter::frequency_code_max, 45,
                                    {1680, 1440, 3135, 630}, this);
     Shape2[1] = new Shape(Shape::Kind::Rectangle, heading_colour, {4920, 1440, 975, 495}, this);
-    Label1[1] =
-        bold_label(QStringLiteral("450Hz"), {5040, 1560, 735, 255}, 12, this, Qt::AlignCenter);
+    Label1[1] = new ReadOut(QStringLiteral("450Hz"), {5040, 1560, 735, 255}, heading_colour, this);
 
     Label2[0] = heading(QStringLiteral("デューティ（電圧）"), {1440, 2160, 1935, 255}, this);
     Label3[1] = bold_label(QStringLiteral("0% - 100%"), {3600, 2160, 1935, 255}, 9, this);
@@ -120,7 +118,7 @@ void Form1::build_value_groups() {
     Slider1[0] = new SliderControl(inverter::duty_code_min, inverter::duty_code_max, 0,
                                    {1680, 2520, 3135, 630}, this);
     Shape2[0] = new Shape(Shape::Kind::Rectangle, heading_colour, {4920, 2520, 975, 495}, this);
-    Label1[0] = bold_label(QStringLiteral("0%"), {5040, 2640, 735, 255}, 12, this, Qt::AlignCenter);
+    Label1[0] = new ReadOut(QStringLiteral("0%"), {5040, 2640, 735, 255}, heading_colour, this);
 }
 
 void Form1::build_port_and_shutter() {

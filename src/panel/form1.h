@@ -3,6 +3,7 @@
 #include "controls.h"
 #include "device/comm.h"
 #include "device/panel_view.h"
+#include "read_out.h"
 #include "shared/toolkit.h"
 #include "store/preset_file.h"
 
@@ -77,7 +78,7 @@ public:
     CommandButton* Command7;                // always on top
     std::array<CommandButton*, 2> Command8; // frequency up, down
     std::array<CommandButton*, 2> Command9; // duty up, down
-    std::array<QLabel*, 2> Label1;          // duty and frequency read-outs
+    std::array<ReadOut*, 2> Label1;         // duty and frequency read-outs
     std::array<QLabel*, 2> Label2;          // group headings
     std::array<QLabel*, 2> Label3;          // range captions
     std::array<QLabel*, 2> Label4;          // preset headings

@@ -1,5 +1,6 @@
 #include "toolkit_end.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QtGlobal>
 #include <cstdio>
@@ -23,13 +24,48 @@ bool up = false;
 QList<Held> held;
 std::function<void()> hand_back;
 
+// Qt also ends the program on the warning or critical message that
+// QT_FATAL_WARNINGS or QT_FATAL_CRITICALS counts down to: the first when set
+// to 1 (or to text that is not a number), the nth when set to n, none when 0.
+// Our handler sees that message as it sees any other, just before the end.
+class FatalCountDown {
+public:
+    explicit FatalCountDown(const char* variable) {
+        const QByteArray value = qgetenv(variable);
+        bool number = false;
+        left = value.isEmpty() ? 0 : value.toInt(&number, 0);
+        if (!value.isEmpty() && !number) left = 1;
+    }
+    // Whether this message, the next one counted, ends the program.
+    bool next() { return left != 0 && left-- == 1; }
+
+private:
+    int left;
+};
+
+bool is_fatal(QtMsgType type) {
+    static FatalCountDown criticals("QT_FATAL_CRITICALS");
+    static FatalCountDown warnings("QT_FATAL_WARNINGS");
+    switch (type) {
+    case QtFatalMsg:
+        return true;
+    case QtCriticalMsg:
+        return criticals.next();
+    case QtWarningMsg:
+        return warnings.next();
+    default:
+        return false;
+    }
+}
+
 void hand_back_once() {
     if (auto action = std::exchange(hand_back, nullptr)) action();
 }
 
 void on_message(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    const bool fatal = is_fatal(type);
     if (!up) {
-        if (type != QtFatalMsg) {
+        if (!fatal) {
             held.append(
                 {type, context.file, context.line, context.function, context.category, text});
             return;
@@ -40,7 +76,7 @@ void on_message(QtMsgType type, const QMessageLogContext& context, const QString
         std::fprintf(stderr, "lumivane: the window cannot be shown: %s\n", qPrintable(why));
         std::_Exit(1);
     }
-    if (type == QtFatalMsg) hand_back_once();
+    if (fatal) hand_back_once();
     toolkit_handler(type, context, text);
 }
 

@@ -6,8 +6,9 @@
 // held back, so that a toolkit that cannot start at all (no display) is told
 // in one line, with exit status 1. From started() on, an exit() of the
 // toolkit (the display connection broke: the X server died, or the window was
-// killed) and a fatal error first run `hand_back` once, so that control goes
-// back to the front panel as when the window closes.
+// killed) and a fatal error, a warning made fatal included, first run
+// `hand_back` once, so that control goes back to the front panel as when the
+// window closes.
 class ToolkitEnd {
 public:
     ToolkitEnd();

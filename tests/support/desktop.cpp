@@ -33,12 +33,11 @@ DesktopPanel::~DesktopPanel() {
     process.waitForFinished();
 }
 
-bool DesktopPanel::start(const QStringList& args, const QStringList& launcher) {
+bool DesktopPanel::start(const QStringList& args) {
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.setProcessEnvironment(environment);
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
-    const QStringList command = launcher + QStringList{path("lumivane")} + args;
-    process.start(command.first(), command.mid(1));
+    process.start(path("lumivane"), args);
     // Input before the window manager has framed the window can be lost.
     const auto framed = [this] {
         window = find(QStringLiteral("Lumivane ver1.54"));

@@ -21,9 +21,8 @@ public:
     ~DesktopPanel();
 
     QString path(const QString& name) const { return dir.filePath(name); }
-    // Starts the program, under `launcher` when one is given (a tracer, say),
-    // and waits until its window is managed and active.
-    bool start(const QStringList& args = {}, const QStringList& launcher = {});
+    // Starts the program and waits until its window is managed and active.
+    bool start(const QStringList& args = {});
 
     void click(QPoint at, int button = 1) { pointer(at, {"click", QString::number(button)}); }
     void press(QPoint at, int button = 1) { pointer(at, {"mousedown", QString::number(button)}); }

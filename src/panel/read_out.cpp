@@ -1,0 +1,83 @@
+#include "read_out.h"
+
+#include <QPainter>
+#include <QScreen>
+#include <QStyle>
+
+using namespace std::chrono;
+using std::chrono::steady_clock;
+
+namespace {
+
+// Time enough to draw a caption and for the X server to show it once its turn
+// has come, on a busy machine too (2 ms missed a frame now and then).
+constexpr milliseconds drawing_time(4);
+
+// How long a caption changed at `now` waits before it is drawn, frames counted
+// on the monotonic clock. In a frame not drawn yet, not at all. Otherwise until
+// the next frame, and longer while it can still be drawn within a frame of
+// `now`: a newer caption that comes meanwhile is drawn at once in its own
+// frame, with no wake-up of its own for the wait.
+nanoseconds wait_to_draw(steady_clock::time_point now, steady_clock::time_point drawn_at,
+                         nanoseconds frame) {
+    const nanoseconds since = now.time_since_epoch();
+    if (since / frame != drawn_at.time_since_epoch() / frame) return {};
+    return std::max(frame - since % frame, frame - drawing_time);
+}
+
+} // namespace
+
+ReadOut::ReadOut(const QString& text, const Twips& place, Colour back, QWidget* parent)
+    : QWidget(parent), caption(text) {
+    setGeometry(to_pixels(place));
+    setFont(bold_gothic(12));
+    set_back_colour(this, back);
+    // A rendered caption covers it whole, its background included.
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    connect(&deadline, &QTimer::timeout, this, qOverload<>(&QWidget::repaint));
+}
+
+nanoseconds ReadOut::frame_length() const {
+    const double hertz = screen() ? screen()->refreshRate() : 0;
+    return nanoseconds(static_cast<nanoseconds::rep>(1e9 / (hertz > 0 ? hertz : 60)));
+}
+
+void ReadOut::setText(const QString& text) {
+    if (text == caption) return;
+    caption = text;
+    const nanoseconds wait = wait_to_draw(steady_clock::now(), drawn_at, frame_length());
+    // Drawn now, in the report's own wake-up: a posted update would wake the
+    // event loop once more.
+    if (wait == nanoseconds::zero())
+        repaint();
+    else if (!deadline.isActive()) // a waiting caption's deadline comes first
+        deadline.start(ceil<milliseconds>(wait));
+}
+
+void ReadOut::paintEvent(QPaintEvent*) {
+    drawn_at = steady_clock::now();
+    deadline.stop();
+    QPixmap& image = rendered.at(isEnabled())[caption];
+    if (image.isNull()) {
+        image = QPixmap(size() * devicePixelRatio());
+        image.setDevicePixelRatio(devicePixelRatio());
+        image.fill(palette().color(backgroundRole()));
+        QPainter painter(&image);
+        painter.setFont(font());
+        // As a label draws its text: centred, greyed while disabled.
+        style()->drawItemText(&painter, rect(), Qt::AlignCenter | Qt::TextForceLeftToRight,
+                              palette(), isEnabled(), caption, foregroundRole());
+    }
+    QPainter(this).drawPixmap(0, 0, image);
+}
+
+void ReadOut::changeEvent(QEvent* event) {
+    // What the captions were drawn with has changed.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange ||
+        event->type() == QEvent::FontChange)
+        rendered = {};
+    QWidget::changeEvent(event);
+}
