@@ -53,7 +53,7 @@ void ReadOut::setText(const QString& text) {
     // event loop once more.
     if (wait == nanoseconds::zero())
         repaint();
-    else if (!deadline.isActive()) // a waiting caption's deadline comes first
+    else // only the newest caption need be shown: its deadline replaces a waiting one's
         deadline.start(ceil<milliseconds>(wait));
 }
 
