@@ -112,7 +112,7 @@ private slots:
     // the list stays picked through a second of refreshes, and Save stores it.
     void a_pick_survives_the_refreshes() {
         const QString long_name =
-            "/dev/serial/by-id/usb-Prolific_Technology_Inc._USB-Serial_Controller_D-if00-port0";
+            "/dev/serial/by-id/usb-Example_Serial_Adapters_Ltd._USB-Serial_Controller_D-if00-port0";
         type("#path", long_name);
         save_and_reload();
         QVERIFY(shows("#serial", long_name, "property/value"));
