@@ -4,7 +4,6 @@
 #include "support/pty.h"
 #include "x_display.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -36,16 +35,6 @@ QString run(const QString& program, const QStringList& args) {
 
 QByteArray duty_report(int code) {
     return ":EDU" + QByteArray::number(code).rightJustified(2, '0') + '#';
-}
-
-// Waits up to timeout_ms for `done`, asking again every millisecond.
-template <typename Done> bool wait_for(Done done, int timeout_ms) {
-    const QDeadlineTimer deadline(timeout_ms);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QThread::usleep(1000);
-    }
-    return true;
 }
 
 // The panel program in a folder of its own, a pseudo-terminal as its port 1,

@@ -4,31 +4,23 @@
 #include "support/indi_server.h"
 #include "support/pty.h"
 
-#include <QDeadlineTimer>
 #include <QProcess>
-#include <QThread>
 #include <cstdio>
 
 namespace {
 
 constexpr int indi_changes = 200;
 
-// Waits, serving nothing else, until `ready` holds or the time is up.
-template <typename Ready> bool wait_for(Ready ready, int timeout_ms) {
-    const QDeadlineTimer deadline(timeout_ms);
-    while (!ready()) {
-        if (deadline.hasExpired()) return false;
-        QThread::msleep(5);
-    }
-    return true;
-}
+// Each look at a property starts an indi_getprop: asked for every 5 ms.
+constexpr std::chrono::milliseconds property_poll(5);
 
 } // namespace
 
 IndiLatency measure_indi_latency(const QString& driver, int changes) {
     IndiLatency result;
     const IndiServer server(driver);
-    if (!wait_for([&] { return !server.get("CONNECTION.CONNECT").isEmpty(); }, 10000)) {
+    if (!wait_for([&] { return !server.get("CONNECTION.CONNECT").isEmpty(); }, 10000,
+                  property_poll)) {
         result.error = QStringLiteral("the driver did not come up");
         return result;
     }
@@ -46,7 +38,7 @@ IndiLatency measure_indi_latency(const QString& driver, int changes) {
         return result;
     }
     line.write(":EDU00#");
-    wait_for([&] { return server.get("CONNECTION._STATE") == "Ok"; }, 5000);
+    wait_for([&] { return server.get("CONNECTION._STATE") == "Ok"; }, 5000, property_poll);
 
     // A client started per change, as a script or an automation step would.
     for (int i = 0; i < changes; ++i) {
@@ -68,7 +60,8 @@ IndiLatency measure_indi_latency(const QString& driver, int changes) {
 
     // The knob's reports show only while the front panel has control.
     line.write(":ELC0#");
-    wait_for([&] { return server.get("CONTROL_SOURCE.CONTROL_FRONT_PANEL") == "On"; }, 5000);
+    wait_for([&] { return server.get("CONTROL_SOURCE.CONTROL_FRONT_PANEL") == "On"; }, 5000,
+             property_poll);
 
     // One client watching, line-buffered so that each update is printed at once.
     QProcess monitor;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QString>
+#include <QThread>
 #include <chrono>
 #include <vector>
 
@@ -25,6 +27,19 @@ struct ThreadTimes {
 ThreadTimes thread_times(int tid);
 // A millisecond tick counter on the monotonic clock.
 qint64 tick_ms();
+
+// Waits, serving nothing else, until `done` holds or timeout_ms is up, asking
+// again every `every`; false when the time ran out.
+template <typename Done>
+bool wait_for(Done done, int timeout_ms,
+              std::chrono::microseconds every = std::chrono::milliseconds(1)) {
+    const QDeadlineTimer deadline(timeout_ms);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QThread::usleep(every.count());
+    }
+    return true;
+}
 
 double median(std::vector<double> v);
 // Nearest-rank percentile, p in (0, 100].
