@@ -2,8 +2,8 @@
 
 #include <QDeadlineTimer>
 #include <QString>
-#include <QThread>
 #include <chrono>
+#include <thread>
 #include <vector>
 
 using Clock = std::chrono::steady_clock;
@@ -36,7 +36,7 @@ bool wait_for(Done done, int timeout_ms,
     const QDeadlineTimer deadline(timeout_ms);
     while (!done()) {
         if (deadline.hasExpired()) return false;
-        QThread::usleep(every.count());
+        std::this_thread::sleep_for(every);
     }
     return true;
 }
