@@ -8,6 +8,7 @@
 #include "support/without_capabilities.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QTimer>
 #include <csignal>
 #include <functional>
@@ -36,6 +37,17 @@ static QString preset_row(const Form1& f, int r) {
     const bool marked =
         f.Text1[r]->BackColor() == colour_yellow && f.Text2[r]->BackColor() == colour_yellow;
     return f.Text1[r]->text() + u'/' + f.Text2[r]->text() + (marked ? "*" : "");
+}
+
+// What a label shows for `text` in the read-out's place, font and colours.
+static QImage as_label_shows(const QWidget& read_out, const QString& text) {
+    QLabel label(text);
+    label.setFont(read_out.font());
+    label.setPalette(read_out.palette());
+    label.setAutoFillBackground(true);
+    label.setAlignment(Qt::AlignCenter);
+    label.resize(read_out.size());
+    return label.grab().toImage();
 }
 
 // The controls that the command rows click.
@@ -191,6 +203,8 @@ private slots:
         if (sent != "|") {
             QVERIFY2(took >= 500 && took < 2500, qPrintable(QString::number(took)));
             QCOMPARE(panel.form->Label1[0]->text(), QStringLiteral("10%"));
+            QCOMPARE(panel.form->Label1[0]->grab().toImage(),
+                     as_label_shows(*panel.form->Label1[0], QStringLiteral("10%")));
         }
         const QString sliders = QStringLiteral(" %1 %2").arg(panel.form->Slider1[0]->value());
         QTEST(preset_row(*panel.form, row) + sliders.arg(panel.form->Slider1[1]->value()), "shown");

@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 # ARM as well (`tools/setup.sh --libraries` lists them).
 libraries=(
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
-  libx11-dev libxcb1-dev         # the benchmark watches the X server; a desktop test sends it a message
+  libx11-dev libxcb1-dev         # the panel keeps its read-outs' captions in the X server; the benchmark
+                                 # watches it; a desktop test sends it a message
   libindi-dev                    # the INDI light-box driver
 )
 [ "${1:-}" = --libraries ] && { echo "${libraries[*]}"; exit 0; }

@@ -18,6 +18,9 @@ int main(int argc, char* argv[]) {
     // redraw of a place drawn before waits for a round trip to the X server;
     // the window is small, and sending its changed pixels costs less.
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+    // The read-outs have X windows of their own; the other controls keep
+    // being drawn through the panel's window.
+    QApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
     ToolkitEnd toolkit_end;
     QApplication app(argc, argv);
     QIcon icon;

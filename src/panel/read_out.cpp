@@ -1,5 +1,6 @@
 #include "read_out.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
@@ -35,9 +36,29 @@ ReadOut::ReadOut(const QString& text, const Twips& place, Colour back, QWidget* 
     // A rendered caption covers it whole, its background included.
     setAutoFillBackground(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        // A window of its own, drawn by this widget rather than through the
+        // panel's window; the panel's window and the other controls stay as they are.
+        setAttribute(Qt::WA_DontCreateNativeAncestors);
+        setAttribute(Qt::WA_NativeWindow);
+        setAttribute(Qt::WA_PaintOnScreen);
+    }
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);
-    connect(&deadline, &QTimer::timeout, this, qOverload<>(&QWidget::repaint));
+    connect(&deadline, &QTimer::timeout, this, &ReadOut::draw);
+}
+
+QPaintEngine* ReadOut::paintEngine() const {
+    return on_x ? nullptr : QWidget::paintEngine();
+}
+
+void ReadOut::showEvent(QShowEvent* event) {
+    if (testAttribute(Qt::WA_PaintOnScreen) && !on_x) {
+        on_x = XCaptions::on(*this);
+        // Pixels the X server keeps in another form: drawn here after all.
+        if (!on_x) setAttribute(Qt::WA_PaintOnScreen, false);
+    }
+    QWidget::showEvent(event);
 }
 
 nanoseconds ReadOut::frame_length() const {
@@ -52,32 +73,52 @@ void ReadOut::setText(const QString& text) {
     // Drawn now, in the report's own wake-up: a posted update would wake the
     // event loop once more.
     if (wait == nanoseconds::zero())
-        repaint();
+        draw();
     else // only the newest caption need be shown: its deadline replaces a waiting one's
         deadline.start(ceil<milliseconds>(wait));
 }
 
+void ReadOut::draw() {
+    if (on_x)
+        show_caption();
+    else
+        repaint();
+}
+
 void ReadOut::paintEvent(QPaintEvent*) {
+    show_caption();
+}
+
+void ReadOut::show_caption() {
     drawn_at = steady_clock::now();
     deadline.stop();
-    QPixmap& image = rendered.at(isEnabled())[caption];
-    if (image.isNull()) {
-        image = QPixmap(size() * devicePixelRatio());
-        image.setDevicePixelRatio(devicePixelRatio());
-        image.fill(palette().color(backgroundRole()));
-        QPainter painter(&image);
-        painter.setFont(font());
-        // As a label draws its text: centred, greyed while disabled.
-        style()->drawItemText(&painter, rect(), Qt::AlignCenter | Qt::TextForceLeftToRight,
-                              palette(), isEnabled(), caption, foregroundRole());
+    if (on_x) {
+        on_x->show(caption, [this] { return rendered_caption(); });
+        return;
     }
+    QPixmap& image = rendered[caption];
+    if (image.isNull()) image = QPixmap::fromImage(rendered_caption());
     QPainter(this).drawPixmap(0, 0, image);
 }
 
+QImage ReadOut::rendered_caption() const {
+    QImage image(size() * devicePixelRatio(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(devicePixelRatio());
+    image.fill(palette().color(backgroundRole()));
+    QPainter painter(&image);
+    painter.setFont(font());
+    // As a label draws its text: centred, greyed while disabled.
+    style()->drawItemText(&painter, rect(), Qt::AlignCenter | Qt::TextForceLeftToRight, palette(),
+                          isEnabled(), caption, foregroundRole());
+    return image;
+}
+
 void ReadOut::changeEvent(QEvent* event) {
-    // What the captions were drawn with has changed.
+    // What the captions were drawn with has changed (greyed while disabled).
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange ||
-        event->type() == QEvent::FontChange)
-        rendered = {};
+        event->type() == QEvent::FontChange || event->type() == QEvent::EnabledChange) {
+        rendered.clear();
+        if (on_x) on_x->forget();
+    }
     QWidget::changeEvent(event);
 }
